@@ -1,0 +1,94 @@
+#include "common/text_input.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr size_t kBlockSize = 1 << 16;
+constexpr unsigned char kCtrlZ = 0x1A;
+
+bool allocateBuffer(TextInput* in) {
+  in->buffer = static_cast<unsigned char*>(std::malloc(kBlockSize));
+  in->bufferCapacity = in->buffer ? kBlockSize : 0;
+  in->ended = false;
+  in->failed = false;
+  return in->buffer != nullptr;
+}
+
+// Drops the CR bytes of a block in place; returns the new size.
+size_t dropCarriageReturns(unsigned char* data, size_t size) {
+  unsigned char* cr = static_cast<unsigned char*>(std::memchr(data, '\r', size));
+  if (!cr) return size;
+  unsigned char* out = cr;
+  for (unsigned char* p = cr + 1; p < data + size; ++p) {
+    if (*p != '\r') *out++ = *p;
+  }
+  return static_cast<size_t>(out - data);
+}
+
+}  // namespace
+
+bool textInputOpen(TextInput* in, const char* path) {
+  *in = TextInput{};
+  in->file = std::fopen(path, "rb");
+  if (!in->file) return false;
+  if (!allocateBuffer(in)) {
+    std::fclose(in->file);
+    in->file = nullptr;
+    return false;
+  }
+  return true;
+}
+
+bool textInputOpenMemory(TextInput* in, const void* data, size_t size) {
+  *in = TextInput{};
+  in->memory = static_cast<const unsigned char*>(data);
+  in->memorySize = size;
+  return allocateBuffer(in);
+}
+
+void textInputClose(TextInput* in) {
+  if (in->file) std::fclose(in->file);
+  std::free(in->buffer);
+  *in = TextInput{};
+}
+
+void textInputRewind(TextInput* in) {
+  if (in->file) {
+    std::clearerr(in->file);
+    if (std::fseek(in->file, 0, SEEK_SET) != 0) in->failed = true;
+  }
+  in->memoryPos = 0;
+  in->ended = false;
+}
+
+bool textInputNext(TextInput* in, const unsigned char** data, size_t* size) {
+  while (!in->ended) {
+    size_t got;
+    if (in->file) {
+      got = std::fread(in->buffer, 1, in->bufferCapacity, in->file);
+      if (got < in->bufferCapacity) {
+        in->ended = true;
+        if (std::ferror(in->file)) in->failed = true;
+      }
+    } else {
+      got = in->memorySize - in->memoryPos;
+      if (got > in->bufferCapacity) got = in->bufferCapacity;
+      if (got > 0) std::memcpy(in->buffer, in->memory + in->memoryPos, got);
+      in->memoryPos += got;
+      if (in->memoryPos == in->memorySize) in->ended = true;
+    }
+    if (const void* z = std::memchr(in->buffer, kCtrlZ, got)) {
+      got = static_cast<size_t>(static_cast<const unsigned char*>(z) - in->buffer);
+      in->ended = true;
+    }
+    got = dropCarriageReturns(in->buffer, got);
+    if (got > 0) {
+      *data = in->buffer;
+      *size = got;
+      return true;
+    }
+  }
+  return false;
+}

@@ -1,0 +1,43 @@
+#include "common/text_output.h"
+
+#include <cstdlib>
+
+#include "common/numbers.h"
+
+namespace {
+constexpr size_t kBlockSize = 1 << 18;
+}
+
+bool textOutputBegin(TextOutput* out, DrainFunction drain, void* context) {
+  *out = TextOutput{};
+  out->buffer = static_cast<char*>(std::malloc(kBlockSize));
+  if (!out->buffer) return false;
+  out->capacity = kBlockSize;
+  out->drain = drain;
+  out->context = context;
+  out->ok = true;
+  return true;
+}
+
+void textOutputFlushBlock(TextOutput* out) {
+  if (out->used > 0 && out->ok && !out->drain(out->context, out->buffer, out->used)) out->ok = false;
+  out->used = 0;
+}
+
+bool textOutputEnd(TextOutput* out) {
+  textOutputFlushBlock(out);
+  std::free(out->buffer);
+  out->buffer = nullptr;
+  out->capacity = 0;
+  return out->ok;
+}
+
+void textOutputFixed6(TextOutput* out, double value) {
+  if (out->capacity - out->used < kFixedTextMax) textOutputFlushBlock(out);
+  out->used += formatFixed6(value, out->buffer + out->used);
+}
+
+bool drainToString(void* context, const char* data, size_t size) {
+  static_cast<std::string*>(context)->append(data, size);
+  return true;
+}

@@ -1,0 +1,48 @@
+// Buffered output with text-mode line ends written by the core: every line end is CR LF on
+// every platform. The bytes go to a drain (a file, or memory in tests) one block at a time.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+
+// Takes a block of bytes; returns false when they did not all reach their destination.
+using DrainFunction = bool (*)(void* context, const char* data, size_t size);
+
+struct TextOutput {
+  char* buffer;
+  size_t used;
+  size_t capacity;
+  DrainFunction drain;
+  void* context;
+  bool ok;  // false once any block failed to drain; later output is dropped
+};
+
+bool textOutputBegin(TextOutput* out, DrainFunction drain, void* context);
+// Drains what is buffered and releases the buffer; returns whether every byte was drained.
+bool textOutputEnd(TextOutput* out);
+void textOutputFlushBlock(TextOutput* out);
+
+inline void textOutputBytes(TextOutput* out, const char* data, size_t size) {
+  if (out->capacity - out->used < size) {
+    textOutputFlushBlock(out);
+    if (size > out->capacity) {
+      if (out->ok && !out->drain(out->context, data, size)) out->ok = false;
+      return;
+    }
+  }
+  std::memcpy(out->buffer + out->used, data, size);
+  out->used += size;
+}
+
+inline void textOutputText(TextOutput* out, const char* text) {
+  textOutputBytes(out, text, std::strlen(text));
+}
+
+inline void textOutputLineEnd(TextOutput* out) { textOutputBytes(out, "\r\n", 2); }
+
+// Writes value in "%f" form.
+void textOutputFixed6(TextOutput* out, double value);
+
+// A drain that appends to a std::string (context), for tests and in-memory documents.
+bool drainToString(void* context, const char* data, size_t size);

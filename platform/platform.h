@@ -1,0 +1,60 @@
+// The platform layer's user-interface services, as free functions. Win32 implements them for the
+// shipped programs; the recording stand-in implements them for native tests and the batch tool.
+#pragma once
+
+#include <string>
+
+// A dialog window (the viewer's dialog); nullptr stands for "no owner window".
+struct Dialog;
+// A drawing surface addressed in the dialog's client pixels.
+struct Canvas;
+
+// --- canvas ---------------------------------------------------------------------------------
+// Outlines the rectangle with the black one-pixel pen and fills its inside white; right and
+// bottom are exclusive (the outline lies on columns left and right - 1, rows top and bottom - 1).
+void canvasFrame(Canvas* canvas, int left, int top, int right, int bottom);
+// Makes (x, y) the current point; draws nothing.
+void canvasMoveTo(Canvas* canvas, int x, int y);
+// Draws from the current point to (x, y), that point itself not painted; (x, y) becomes current.
+void canvasLineTo(Canvas* canvas, int x, int y);
+
+// The viewer's one drawing surface, a child covering the dialog's client area; created on first
+// use and reused by every later drawing. surfaceEnd finishes the drawing.
+Canvas* surfaceBegin(Dialog* dialog);
+void surfaceEnd(Dialog* dialog, Canvas* canvas);
+
+// --- controls -------------------------------------------------------------------------------
+void setControlText(Dialog* dialog, int controlId, const char* text);
+bool isButtonChecked(Dialog* dialog, int controlId);
+void checkButton(Dialog* dialog, int controlId);
+void showControl(Dialog* dialog, int controlId, bool visible);
+void setStatusText(Dialog* dialog, const char* text);  // status bar part 0
+// Client size of a control, or of the dialog itself when controlId is 0.
+void clientSize(Dialog* dialog, int controlId, int* width, int* height);
+void endDialog(Dialog* dialog, int result);
+
+// --- message boxes and file dialogs ---------------------------------------------------------
+enum class MessageButtons { ok, okCancel };
+enum class MessageAnswer { ok, cancel };
+// Modal message box; owner nullptr means none. Texts are code page 932.
+MessageAnswer messageBox(Dialog* owner, const char* text, const char* caption, MessageButtons buttons);
+
+struct FileDialogSetup {
+  bool save;                // save dialog, else open dialog
+  const char* filterName;   // "CSV(*.csv)"
+  const char* filterSpec;   // "*.csv"
+  const char* defaultExtension;
+  const char* title;
+};
+// Shows the dialog with *path as the initial file name (no owner, filter index 1, hide-read-only
+// and overwrite-prompt). True with the chosen path in *path; false when cancelled or failed.
+bool chooseFile(const FileDialogSetup& setup, std::string* path);
+
+// --- process --------------------------------------------------------------------------------
+// Appends text to the standard error stream, if the process has one.
+void writeErrorStream(const char* text);
+// Starts a program the way the shell does (default verb, SW_SHOWNORMAL, no owner, no working
+// directory); returns the shell's result code (32 and above means started).
+long long shellStart(const char* file, const char* parameters);
+// True when a file or directory of that name exists.
+bool pathExists(const char* path);

@@ -1,0 +1,107 @@
+#include "platform/recording/recording.h"
+
+#include <sys/stat.h>
+
+#include <string>
+
+struct Dialog {
+  int unused;
+};
+
+namespace {
+Recording gRecording;
+Dialog gDialog;
+
+void log(std::string text) { gRecording.events.push_back(std::move(text)); }
+}  // namespace
+
+Recording& recording() { return gRecording; }
+void recordingReset() { gRecording = Recording{}; }
+Dialog* recordingDialog() { return &gDialog; }
+
+void canvasFrame(Canvas* canvas, int left, int top, int right, int bottom) {
+  canvas->ops.push_back({CanvasOp::frame, left, top, right, bottom});
+}
+void canvasMoveTo(Canvas* canvas, int x, int y) { canvas->ops.push_back({CanvasOp::moveTo, x, y, 0, 0}); }
+void canvasLineTo(Canvas* canvas, int x, int y) { canvas->ops.push_back({CanvasOp::lineTo, x, y, 0, 0}); }
+
+Canvas* surfaceBegin(Dialog*) {
+  ++gRecording.drawings;
+  gRecording.canvas.ops.clear();
+  log("draw");
+  return &gRecording.canvas;
+}
+void surfaceEnd(Dialog*, Canvas*) {}
+
+void setControlText(Dialog*, int controlId, const char* text) {
+  gRecording.controlTexts[controlId] = text;
+  log("text " + std::to_string(controlId) + " " + text);
+}
+bool isButtonChecked(Dialog*, int controlId) { return gRecording.checked[controlId]; }
+void checkButton(Dialog*, int controlId) {
+  // Automatic radio buttons: checking one clears the others of its group.
+  static const int groups[][3] = {{109, 110, 0}, {111, 112, 113}};
+  for (const auto& group : groups)
+    for (int id : group)
+      if (id == controlId)
+        for (int other : group)
+          if (other) gRecording.checked[other] = false;
+  gRecording.checked[controlId] = true;
+  log("check " + std::to_string(controlId));
+}
+void showControl(Dialog*, int controlId, bool visible) {
+  gRecording.hidden[controlId] = !visible;
+  log((visible ? "show " : "hide ") + std::to_string(controlId));
+}
+void setStatusText(Dialog*, const char* text) {
+  gRecording.statusText = text;
+  log(std::string("status ") + text);
+}
+void clientSize(Dialog*, int controlId, int* width, int* height) {
+  auto it = gRecording.clientSizes.find(controlId);
+  *width = it == gRecording.clientSizes.end() ? 0 : it->second.first;
+  *height = it == gRecording.clientSizes.end() ? 0 : it->second.second;
+}
+void endDialog(Dialog*, int result) {
+  gRecording.dialogEnded = true;
+  gRecording.dialogResult = result;
+  log("end " + std::to_string(result));
+}
+
+MessageAnswer messageBox(Dialog* owner, const char* text, const char* caption, MessageButtons buttons) {
+  log(std::string("messageBox ") + (owner ? "owned " : "") + caption + (buttons == MessageButtons::okCancel ? " [OK Cancel]: " : ": ") + text);
+  if (gRecording.messageAnswers.empty()) return MessageAnswer::ok;
+  MessageAnswer answer = gRecording.messageAnswers.front();
+  gRecording.messageAnswers.pop_front();
+  return answer;
+}
+
+bool chooseFile(const FileDialogSetup& setup, std::string* path) {
+  gRecording.fileDialogs.push_back(setup);
+  gRecording.fileDialogInitialNames.push_back(*path);
+  log(std::string(setup.save ? "saveDialog " : "openDialog ") + setup.title + " [" + *path + "]");
+  if (gRecording.fileAnswers.empty()) return false;
+  std::optional<std::string> answer = gRecording.fileAnswers.front();
+  gRecording.fileAnswers.pop_front();
+  if (!answer) return false;
+  *path = *answer;
+  return true;
+}
+
+void writeErrorStream(const char* text) {
+  gRecording.errorStream += text;
+  log(std::string("stderr ") + text);
+}
+
+long long shellStart(const char* file, const char* parameters) {
+  log(std::string("shellStart ") + file + " " + parameters);
+  if (gRecording.shellResults.empty()) return 42;
+  long long result = gRecording.shellResults.front();
+  gRecording.shellResults.pop_front();
+  return result;
+}
+
+bool pathExists(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0;
+}

@@ -1,0 +1,46 @@
+// The recording stand-in for the platform layer: every call is logged in order, dialogs and
+// message boxes take scripted answers, and the canvas keeps its operations.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+struct CanvasOp {
+  enum Kind { frame, moveTo, lineTo } kind;
+  int a, b, c, d;  // frame: left top right bottom; moveTo/lineTo: x y
+  bool operator==(const CanvasOp&) const = default;
+};
+
+struct Canvas {
+  std::vector<CanvasOp> ops;
+};
+
+struct Recording {
+  std::vector<std::string> events;  // "messageBox Error: text", "status 未出力", ...
+  std::deque<MessageAnswer> messageAnswers;              // default ok
+  std::deque<std::optional<std::string>> fileAnswers;    // nullopt = cancelled; default cancelled
+  std::deque<long long> shellResults;                    // default 42 (started)
+  std::map<int, std::string> controlTexts;
+  std::map<int, bool> checked;
+  std::map<int, bool> hidden;
+  std::map<int, std::pair<int, int>> clientSizes;  // 0 = the dialog
+  std::string statusText;
+  std::string errorStream;
+  Canvas canvas;        // the one surface; a drawing starts a new op list in it
+  int drawings = 0;     // surfaceBegin calls
+  bool dialogEnded = false;
+  int dialogResult = -1;
+  std::vector<FileDialogSetup> fileDialogs;  // setups shown, in order
+  std::vector<std::string> fileDialogInitialNames;
+};
+
+// The stand-in's state; recordingReset starts afresh.
+Recording& recording();
+void recordingReset();
+// The stand-in's dialog handle.
+Dialog* recordingDialog();

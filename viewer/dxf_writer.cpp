@@ -1,0 +1,258 @@
+#include "viewer/dxf_writer.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "common/numbers.h"
+#include "platform/output_file.h"
+
+namespace {
+
+// Group-code lines are right-aligned in three characters; every line ends with CR LF.
+#define GROUP(code, value) code "\r\n" value "\r\n"
+
+constexpr char kSectionStart[] = GROUP("  0", "SECTION") GROUP("  2", "ENTITIES");
+constexpr char kSectionEnd[] = GROUP("  0", "ENDSEC") GROUP("  0", "EOF");
+// POLYLINE header: layer, "vertices follow", then the group 70 flag.
+constexpr char kPolyline2D[] = GROUP("  0", "POLYLINE") GROUP("  8", "plotvane") GROUP(" 66", "1") GROUP(" 70", "0");
+constexpr char kPolylineOpen3D[] = GROUP("  0", "POLYLINE") GROUP("  8", "plotvane") GROUP(" 66", "1") GROUP(" 70", "8");
+constexpr char kPolylineClosed3D[] = GROUP("  0", "POLYLINE") GROUP("  8", "plotvane") GROUP(" 66", "1") GROUP(" 70", "9");
+// A face carries the same framing as a Mesh polyline; 70: invisible first and fourth edge.
+constexpr char kFace[] = GROUP("  0", "3DFACE") GROUP("  8", "plotvane") GROUP(" 66", "1") GROUP(" 70", "9");
+constexpr char kSeqend[] = GROUP("  0", "SEQEND");
+constexpr char kVertex[] = GROUP("  0", "VERTEX");
+
+template <size_t N>
+inline void put(TextOutput* out, const char (&text)[N]) {
+  textOutputBytes(out, text, N - 1);
+}
+
+// A run of values formatted once, each followed by CR LF, so that a value that several records
+// share is converted only once. Without memory for the run, values are formatted where used.
+struct ValueTexts {
+  char* text = nullptr;
+  size_t* ends = nullptr;  // ends[k] is where value k's text (with its CR LF) ends
+  size_t count = 0;
+};
+
+void releaseTexts(ValueTexts* texts) {
+  std::free(texts->text);
+  std::free(texts->ends);
+  *texts = ValueTexts{};
+}
+
+template <typename ValueAt>
+void formatTexts(ValueTexts* texts, size_t count, ValueAt valueAt) {
+  releaseTexts(texts);
+  // Typical values need far less than the worst case; grow when a long one comes.
+  size_t capacity = count * 24 + kFixedTextMax + 2;
+  texts->text = static_cast<char*>(std::malloc(capacity));
+  texts->ends = static_cast<size_t*>(std::malloc((count + 1) * sizeof(size_t)));
+  if (!texts->text || !texts->ends) {
+    releaseTexts(texts);
+    return;
+  }
+  size_t used = 0;
+  for (size_t k = 0; k < count; ++k) {
+    if (capacity - used < kFixedTextMax + 2) {
+      size_t bigger = capacity * 2;
+      char* grown = static_cast<char*>(std::realloc(texts->text, bigger));
+      if (!grown) {
+        releaseTexts(texts);
+        return;
+      }
+      texts->text = grown;
+      capacity = bigger;
+    }
+    used += formatFixed6(valueAt(k), texts->text + used);
+    texts->text[used++] = '\r';
+    texts->text[used++] = '\n';
+    texts->ends[k] = used;
+  }
+  texts->count = count;
+}
+
+// Writes a group: its code line, then value k of texts (or value itself when texts is empty).
+template <size_t N>
+inline void putValue(TextOutput* out, const char (&codeLine)[N], const ValueTexts& texts, size_t k, double value) {
+  textOutputBytes(out, codeLine, N - 1);
+  if (texts.count) {
+    size_t begin = k ? texts.ends[k - 1] : 0;
+    textOutputBytes(out, texts.text + begin, texts.ends[k] - begin);
+  } else {
+    textOutputFixed6(out, value);
+    textOutputLineEnd(out);
+  }
+}
+
+// The formatted X values (header cells 0 .. lastColumnIndex) and Y values (column 0 of rows 0 ..
+// lastRowIndex) of a grid, shared by every writer.
+struct GridTexts {
+  ValueTexts x, y;
+};
+
+void formatGridAxes(GridTexts* g, const PointTable& t) {
+  formatTexts(&g->x, static_cast<size_t>(t.lastColumnIndex) + 1, [&](size_t i) { return t.rows[0][i]; });
+  formatTexts(&g->y, static_cast<size_t>(t.lastRowIndex) + 1, [&](size_t j) { return t.rows[j][0]; });
+}
+
+void releaseGridAxes(GridTexts* g) {
+  releaseTexts(&g->x);
+  releaseTexts(&g->y);
+}
+
+// The Z values of grid column i for rows 0 .. lastRowIndex.
+void formatColumn(ValueTexts* texts, const PointTable& t, int32_t i) {
+  formatTexts(texts, static_cast<size_t>(t.lastRowIndex) + 1, [&](size_t j) { return t.rows[j][i]; });
+}
+
+void swapTexts(ValueTexts* a, ValueTexts* b) {
+  ValueTexts c = *a;
+  *a = *b;
+  *b = c;
+}
+
+}  // namespace
+
+void writeProfilePolyline(TextOutput* out, const PointTable& t) {
+  const ValueTexts none;
+  put(out, kPolyline2D);
+  for (int32_t k = 0; k <= t.lastColumnIndex; ++k) {
+    put(out, kVertex);
+    putValue(out, " 10\r\n", none, 0, t.rows[0][k]);
+    putValue(out, " 20\r\n", none, 0, t.rows[1][k]);
+  }
+  put(out, kSeqend);
+}
+
+void writeGridLines(TextOutput* out, const PointTable& t) {
+  const int32_t L = t.lastColumnIndex, R = t.lastRowIndex;
+  GridTexts g;
+  formatGridAxes(&g, t);
+  ValueTexts z;
+  for (int32_t i = 1; i <= L; ++i) {  // column polylines
+    formatColumn(&z, t, i);
+    put(out, kPolylineOpen3D);
+    for (int32_t j = 1; j <= R; ++j) {
+      put(out, kVertex);
+      putValue(out, " 10\r\n", g.x, i, t.rows[0][i]);
+      putValue(out, " 20\r\n", g.y, j, t.rows[j][0]);
+      putValue(out, " 30\r\n", z, j, t.rows[j][i]);
+    }
+    put(out, kSeqend);
+  }
+  releaseTexts(&z);
+  const ValueTexts none;
+  for (int32_t j = 1; j <= R; ++j) {  // row polylines
+    put(out, kPolylineOpen3D);
+    for (int32_t i = 1; i <= L; ++i) {
+      put(out, kVertex);
+      putValue(out, " 10\r\n", g.x, i, t.rows[0][i]);
+      putValue(out, " 20\r\n", g.y, j, t.rows[j][0]);
+      putValue(out, " 30\r\n", none, 0, t.rows[j][i]);
+    }
+    put(out, kSeqend);
+  }
+  releaseGridAxes(&g);
+}
+
+namespace {
+
+// Cells go column pair by column pair (i outer, j inner), so the Z texts of columns i and i + 1
+// are all a pass needs.
+template <typename WriteCell>
+void forEachCell(const PointTable& t, WriteCell writeCell) {
+  const int32_t L = t.lastColumnIndex, R = t.lastRowIndex;
+  if (L < 2 || R < 2) return;
+  GridTexts g;
+  formatGridAxes(&g, t);
+  ValueTexts left, right;
+  formatColumn(&left, t, 1);
+  for (int32_t i = 1; i < L; ++i) {
+    formatColumn(&right, t, i + 1);
+    // Both columns must be formatted for shared texts; otherwise format each value in place.
+    bool shared = left.count && right.count;
+    const ValueTexts none;
+    for (int32_t j = 1; j < R; ++j) writeCell(i, j, g, shared ? left : none, shared ? right : none);
+    swapTexts(&left, &right);
+  }
+  releaseTexts(&left);
+  releaseTexts(&right);
+  releaseGridAxes(&g);
+}
+
+}  // namespace
+
+void writeGridMesh(TextOutput* out, const PointTable& t) {
+  forEachCell(t, [&](int32_t i, int32_t j, const GridTexts& g, const ValueTexts& zi, const ValueTexts& zn) {
+    double** r = t.rows;
+    put(out, kPolylineClosed3D);
+    // node (i, j), node (i + 1, j), node (i + 1, j + 1), node (i, j + 1)
+    put(out, kVertex);
+    putValue(out, " 10\r\n", g.x, i, r[0][i]);
+    putValue(out, " 20\r\n", g.y, j, r[j][0]);
+    putValue(out, " 30\r\n", zi, j, r[j][i]);
+    put(out, kVertex);
+    putValue(out, " 10\r\n", g.x, i + 1, r[0][i + 1]);
+    putValue(out, " 20\r\n", g.y, j, r[j][0]);
+    putValue(out, " 30\r\n", zn, j, r[j][i + 1]);
+    put(out, kVertex);
+    putValue(out, " 10\r\n", g.x, i + 1, r[0][i + 1]);
+    putValue(out, " 20\r\n", g.y, j + 1, r[j + 1][0]);
+    putValue(out, " 30\r\n", zn, j + 1, r[j + 1][i + 1]);
+    put(out, kVertex);
+    putValue(out, " 10\r\n", g.x, i, r[0][i]);
+    putValue(out, " 20\r\n", g.y, j + 1, r[j + 1][0]);
+    putValue(out, " 30\r\n", zi, j + 1, r[j + 1][i]);
+    put(out, kSeqend);
+  });
+}
+
+void writeGridFaces(TextOutput* out, const PointTable& t) {
+  forEachCell(t, [&](int32_t i, int32_t j, const GridTexts& g, const ValueTexts& zi, const ValueTexts& zn) {
+    double** r = t.rows;
+    put(out, kFace);
+    putValue(out, " 10\r\n", g.x, i, r[0][i]);  // first corner: node (i, j)
+    putValue(out, " 20\r\n", g.y, j, r[j][0]);
+    putValue(out, " 30\r\n", zi, j, r[j][i]);
+    putValue(out, " 11\r\n", g.x, i + 1, r[0][i + 1]);  // node (i + 1, j)
+    putValue(out, " 21\r\n", g.y, j, r[j][0]);
+    putValue(out, " 31\r\n", zn, j, r[j][i + 1]);
+    putValue(out, " 12\r\n", g.x, i + 1, r[0][i + 1]);  // node (i + 1, j + 1)
+    putValue(out, " 22\r\n", g.y, j + 1, r[j + 1][0]);
+    putValue(out, " 32\r\n", zn, j + 1, r[j + 1][i + 1]);
+    putValue(out, " 13\r\n", g.x, i, r[0][i]);  // node (i, j + 1)
+    putValue(out, " 23\r\n", g.y, j + 1, r[j + 1][0]);
+    putValue(out, " 33\r\n", zi, j + 1, r[j + 1][i]);
+    put(out, kSeqend);
+  });
+}
+
+void writeDxfDocument(TextOutput* out, const PointTable& table, DxfMethod method) {
+  put(out, kSectionStart);
+  if (method.twoD)
+    writeProfilePolyline(out, table);
+  else if (method.line)
+    writeGridLines(out, table);
+  else if (method.mesh)
+    writeGridMesh(out, table);
+  else if (method.face)
+    writeGridFaces(out, table);
+  put(out, kSectionEnd);
+}
+
+bool saveDxfFile(const char* path, const PointTable& table, DxfMethod method, std::string* error) {
+  OutputFile* file = outputFileCreate(path, error);
+  if (!file) return false;
+  TextOutput out;
+  if (!textOutputBegin(&out, drainToOutputFile, file)) {
+    outputFileDiscard(file);
+    *error = std::strerror(ENOMEM);
+    return false;
+  }
+  writeDxfDocument(&out, table, method);
+  // A block that failed to drain has doomed the file: the commit then fails with its error.
+  textOutputEnd(&out);
+  return outputFileCommit(file, error);
+}

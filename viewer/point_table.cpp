@@ -1,0 +1,234 @@
+#include "viewer/point_table.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "common/field_scanner.h"
+
+namespace {
+
+// Every row lives in one zero-filled block; rows[r] points into it.
+bool allocateTable(PointTable* table, int64_t columns, int64_t rowCapacity) {
+  if (columns <= 0 || columns > std::numeric_limits<int32_t>::max() ||
+      rowCapacity > std::numeric_limits<int32_t>::max() - 1)
+    return false;
+  uint64_t rowCount = static_cast<uint64_t>(rowCapacity) + 1;
+  uint64_t cells = static_cast<uint64_t>(columns) * rowCount;
+  if (cells > SIZE_MAX / sizeof(double) || rowCount > SIZE_MAX / sizeof(double*)) return false;
+  double** rows = static_cast<double**>(std::malloc(static_cast<size_t>(rowCount) * sizeof(double*)));
+  double* block = static_cast<double*>(std::calloc(static_cast<size_t>(cells), sizeof(double)));
+  if (!rows || !block) {
+    std::free(rows);
+    std::free(block);
+    return false;
+  }
+  for (uint64_t r = 0; r < rowCount; ++r) rows[r] = block + r * static_cast<uint64_t>(columns);
+  table->rows = rows;
+  table->columnCapacity = static_cast<int32_t>(columns);
+  table->rowCapacity = static_cast<int32_t>(rowCapacity);
+  return true;
+}
+
+// A two-row table whose lines outgrow it doubles its columns, keeping every value.
+bool widenTwoRowTable(PointTable* table, int64_t neededColumn) {
+  int64_t columns = table->columnCapacity;
+  while (columns <= neededColumn) columns *= 2;
+  if (columns > std::numeric_limits<int32_t>::max()) {
+    if (neededColumn >= std::numeric_limits<int32_t>::max()) return false;
+    columns = std::numeric_limits<int32_t>::max();
+  }
+  PointTable wider{};
+  if (!allocateTable(&wider, columns, table->rowCapacity)) return false;
+  for (int32_t r = 0; r <= table->rowCapacity; ++r)
+    std::memcpy(wider.rows[r], table->rows[r], sizeof(double) * static_cast<size_t>(table->columnCapacity));
+  wider.lastColumnIndex = table->lastColumnIndex;
+  wider.lastRowIndex = table->lastRowIndex;
+  releaseTable(table);
+  *table = wider;
+  return true;
+}
+
+void widen(double value, bool* started, double* low, double* high) {
+  if (!*started) {
+    *started = true;
+    *low = *high = value;
+    return;
+  }
+  if (value < *low) *low = value;
+  if (value > *high) *high = value;
+}
+
+void startRead(PointTable* table, Extents* extents) {
+  releaseTable(table);
+  *extents = Extents{};
+}
+
+}  // namespace
+
+void releaseTable(PointTable* table) {
+  if (table->rows && table->columnCapacity != 0 && table->rowCapacity != 0) {
+    std::free(table->rows[0]);
+    std::free(table->rows);
+  }
+  *table = PointTable{};
+}
+
+ReadResult readTwoRowFile(TextInput* in, PointTable* table, Extents* extents) {
+  startRead(table, extents);
+  if (!allocateTable(table, kTwoRowColumns, 2)) return ReadResult::outOfMemory;
+
+  FieldText field;
+  fieldInit(&field);
+  bool xStarted = false, yStarted = false;
+  int32_t row = 0;
+  int64_t column = 0;
+  const unsigned char* data;
+  size_t size;
+  bool finished = false;
+  while (!finished && textInputNext(in, &data, &size)) {
+    for (size_t i = 0; i < size && !finished; ++i) {
+      unsigned char c = data[i];
+      uint8_t kind = kByteClass.of[c];
+      if (kind == kByteDropped) continue;
+      if (kind == kByteKept) {
+        if (!fieldAppend(&field, static_cast<char>(c))) goto outOfMemory;
+        continue;
+      }
+      if (column >= table->columnCapacity && !widenTwoRowTable(table, column)) goto outOfMemory;
+      {
+        double value = fieldTake(&field);
+        table->rows[row][column] = value;
+        if (row == 0)
+          widen(value, &xStarted, &extents->xMin, &extents->xMax);
+        else
+          widen(value, &yStarted, &extents->yMin, &extents->yMax);
+      }
+      if (kind == kByteComma) {
+        ++column;
+      } else if (row == 1) {
+        finished = true;
+      } else {
+        table->lastColumnIndex = static_cast<int32_t>(column);
+        row = 1;
+        column = 0;
+      }
+    }
+  }
+  fieldRelease(&field);
+  return ReadResult::ok;
+
+outOfMemory:
+  fieldRelease(&field);
+  releaseTable(table);
+  return ReadResult::outOfMemory;
+}
+
+ReadResult readGridFile(TextInput* in, PointTable* table, Extents* extents) {
+  startRead(table, extents);
+
+  // Counting pass: fields of the header line, then the line ends after it.
+  textInputRewind(in);
+  int64_t headerCommas = 0;
+  int64_t laterLineEnds = 0;
+  bool headerEnded = false;
+  const unsigned char* data;
+  size_t size;
+  while (textInputNext(in, &data, &size)) {
+    const unsigned char* p = data;
+    const unsigned char* end = data + size;
+    if (!headerEnded) {
+      const unsigned char* lineEnd = static_cast<const unsigned char*>(std::memchr(p, '\n', size));
+      const unsigned char* stop = lineEnd ? lineEnd : end;
+      for (; p < stop; ++p) headerCommas += *p == ',';
+      if (!lineEnd) continue;
+      headerEnded = true;
+      p = lineEnd + 1;
+    }
+    while (p < end) {
+      const unsigned char* lineEnd = static_cast<const unsigned char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+      if (!lineEnd) break;
+      ++laterLineEnds;
+      p = lineEnd + 1;
+    }
+  }
+  // Without a complete header line there is no grid: the table stays empty.
+  if (!headerEnded) return ReadResult::ok;
+  if (!allocateTable(table, 1 + headerCommas, 2 + laterLineEnds)) return ReadResult::outOfMemory;
+
+  // Parsing pass.
+  textInputRewind(in);
+  FieldText field;
+  fieldInit(&field);
+  const int32_t columns = table->columnCapacity;
+  double* const header = table->rows[0];
+  bool started = false;
+  bool inHeader = true;
+  bool lineHasContent = false;  // the current data line met a comma or holds field text
+  int32_t row = 0;
+  int32_t column = 0;
+
+  auto storeCell = [&](double value) {
+    if (column >= columns) return;  // long lines lose their extra fields
+    double* cells = table->rows[row];
+    cells[column] = value;
+    if (inHeader || column == 0) return;
+    double u = static_cast<double>(isoU(header[column], cells[0]));
+    double v = static_cast<double>(isoV(header[column], cells[0], cells[column]));
+    if (!started) {
+      started = true;
+      extents->xMin = extents->xMax = u;
+      extents->yMin = extents->yMax = v;
+      return;
+    }
+    if (u < extents->xMin) extents->xMin = u;
+    if (u > extents->xMax) extents->xMax = u;
+    if (v < extents->yMin) extents->yMin = v;
+    if (v > extents->yMax) extents->yMax = v;
+  };
+
+  bool full = false;
+  while (!full && textInputNext(in, &data, &size)) {
+    for (size_t i = 0; i < size; ++i) {
+      unsigned char c = data[i];
+      uint8_t kind = kByteClass.of[c];
+      if (kind == kByteDropped) continue;
+      if (kind == kByteKept) {
+        if (!fieldAppend(&field, static_cast<char>(c))) goto outOfMemory;
+        lineHasContent = true;
+        continue;
+      }
+      storeCell(fieldTake(&field));
+      if (kind == kByteComma) {
+        if (column < columns) ++column;
+        lineHasContent = true;
+        continue;
+      }
+      if (inHeader) {
+        table->lastColumnIndex = column;
+        inHeader = false;
+      } else {
+        table->lastRowIndex = row;
+      }
+      column = 0;
+      lineHasContent = false;
+      // The file may have grown since it was counted; the table does not.
+      if (++row > table->rowCapacity) {
+        full = true;
+        break;
+      }
+    }
+  }
+  // A last line without a line end is complete all the same.
+  if (!full && !inHeader && lineHasContent) {
+    storeCell(fieldTake(&field));
+    table->lastRowIndex = row;
+  }
+  fieldRelease(&field);
+  return ReadResult::ok;
+
+outOfMemory:
+  fieldRelease(&field);
+  releaseTable(table);
+  return ReadResult::outOfMemory;
+}
