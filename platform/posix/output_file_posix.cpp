@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -15,7 +16,7 @@ struct OutputFile {
   bool failed;
   int savedErrno;
   std::string target;
-  std::string temporary;
+  std::string temporary;  // empty when writing straight into a device or pipe
 };
 
 namespace {
@@ -30,6 +31,23 @@ OutputFile* outputFileCreate(const char* targetPath, std::string* error) {
     *error = systemMessage(ENOMEM);
     return nullptr;
   }
+  struct stat st;
+  bool exists = stat(targetPath, &st) == 0;
+  if (exists && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
+    // A device or a pipe cannot be replaced, only written to.
+    file->fd = open(targetPath, O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (file->fd < 0) {
+      *error = systemMessage(errno);
+      delete file;
+      return nullptr;
+    }
+    return file;
+  }
+  // Through a symbolic link the file it names is replaced, not the link.
+  if (char* resolved = exists ? realpath(targetPath, nullptr) : nullptr) {
+    file->target = resolved;
+    std::free(resolved);
+  }
   // The temporary file must sit in the target's folder so that the final rename stays on one
   // filesystem; a name that cannot be created there fails exactly like the target would.
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
@@ -43,8 +61,7 @@ OutputFile* outputFileCreate(const char* targetPath, std::string* error) {
     return nullptr;
   }
   // An existing target keeps its permission bits.
-  struct stat st;
-  if (stat(targetPath, &st) == 0 && S_ISREG(st.st_mode)) fchmod(file->fd, st.st_mode & 07777);
+  if (exists && S_ISREG(st.st_mode)) fchmod(file->fd, st.st_mode & 07777);
   return file;
 }
 
@@ -75,14 +92,14 @@ bool outputFileCommit(OutputFile* file, std::string* error) {
     file->failed = true;
     file->savedErrno = errno;
   }
-  if (!file->failed && rename(file->temporary.c_str(), file->target.c_str()) != 0) {
+  if (!file->failed && !file->temporary.empty() && rename(file->temporary.c_str(), file->target.c_str()) != 0) {
     file->failed = true;
     file->savedErrno = errno;
   }
   bool ok = !file->failed;
   if (!ok) {
     *error = systemMessage(file->savedErrno);
-    unlink(file->temporary.c_str());
+    if (!file->temporary.empty()) unlink(file->temporary.c_str());
   }
   delete file;
   return ok;
@@ -90,7 +107,7 @@ bool outputFileCommit(OutputFile* file, std::string* error) {
 
 void outputFileDiscard(OutputFile* file) {
   close(file->fd);
-  unlink(file->temporary.c_str());
+  if (!file->temporary.empty()) unlink(file->temporary.c_str());
   delete file;
 }
 

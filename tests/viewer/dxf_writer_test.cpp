@@ -1,0 +1,197 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/text_output.h"
+#include "viewer/dxf_writer.h"
+#include "viewer/point_table.h"
+
+namespace {
+
+struct Loaded {
+  PointTable table{};
+  Extents extents{};
+  ~Loaded() { releaseTable(&table); }
+};
+
+void load(Loaded* l, const std::string& text, bool grid) {
+  TextInput in;
+  ASSERT_TRUE(textInputOpenMemory(&in, text.data(), text.size()));
+  ReadResult r = grid ? readGridFile(&in, &l->table, &l->extents) : readTwoRowFile(&in, &l->table, &l->extents);
+  ASSERT_EQ(r, ReadResult::ok);
+  textInputClose(&in);
+}
+
+std::string document(const PointTable& table, DxfMethod method) {
+  std::string text;
+  TextOutput out;
+  EXPECT_TRUE(textOutputBegin(&out, drainToString, &text));
+  writeDxfDocument(&out, table, method);
+  EXPECT_TRUE(textOutputEnd(&out));
+  return text;
+}
+
+// Groups as "code|value" lines; the code is written right-aligned in three characters.
+std::string groups(const std::vector<std::string>& list) {
+  std::string text;
+  for (const std::string& g : list) {
+    size_t bar = g.find('|');
+    std::string code = g.substr(0, bar);
+    text += std::string(3 - code.size(), ' ') + code + "\r\n" + g.substr(bar + 1) + "\r\n";
+  }
+  return text;
+}
+
+const std::vector<std::string> kStart = {"0|SECTION", "2|ENTITIES"};
+const std::vector<std::string> kEnd = {"0|ENDSEC", "0|EOF"};
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+std::vector<std::string> polyline(const char* flag) { return {"0|POLYLINE", "8|plotvane", "66|1", std::string("70|") + flag}; }
+std::vector<std::string> vertex(const char* x, const char* y, const char* z) {
+  return {"0|VERTEX", std::string("10|") + x, std::string("20|") + y, std::string("30|") + z};
+}
+const std::vector<std::string> kSeqend = {"0|SEQEND"};
+
+constexpr DxfMethod k2D{true, false, false, false};
+constexpr DxfMethod kLine{false, true, false, false};
+constexpr DxfMethod kMesh{false, false, true, false};
+constexpr DxfMethod kFace{false, false, false, true};
+
+const char kGrid[] = "XYZ,1,2,3\r\n10,5,6,7\r\n20,8,9,10\r\n";
+
+TEST(DxfWriter, ProfilePolyline) {
+  Loaded l;
+  load(&l, "0,1,2\r\n5,6,7\r\n", false);
+  std::string expected = groups(kStart + polyline("0") +
+                                std::vector<std::string>{"0|VERTEX", "10|0.000000", "20|5.000000", "0|VERTEX", "10|1.000000",
+                                                         "20|6.000000", "0|VERTEX", "10|2.000000", "20|7.000000"} +
+                                kSeqend + kEnd);
+  EXPECT_EQ(document(l.table, k2D), expected);
+  // The Method buttons keep their state while hidden and are not consulted in 2D.
+  EXPECT_EQ(document(l.table, DxfMethod{true, false, true, true}), expected);
+}
+
+TEST(DxfWriter, GridLinesColumnsFirstThenRows) {
+  Loaded l;
+  load(&l, kGrid, true);
+  std::string expected = groups(
+      kStart +
+      polyline("8") + vertex("1.000000", "10.000000", "5.000000") + vertex("1.000000", "20.000000", "8.000000") + kSeqend +
+      polyline("8") + vertex("2.000000", "10.000000", "6.000000") + vertex("2.000000", "20.000000", "9.000000") + kSeqend +
+      polyline("8") + vertex("3.000000", "10.000000", "7.000000") + vertex("3.000000", "20.000000", "10.000000") + kSeqend +
+      polyline("8") + vertex("1.000000", "10.000000", "5.000000") + vertex("2.000000", "10.000000", "6.000000") +
+      vertex("3.000000", "10.000000", "7.000000") + kSeqend +
+      polyline("8") + vertex("1.000000", "20.000000", "8.000000") + vertex("2.000000", "20.000000", "9.000000") +
+      vertex("3.000000", "20.000000", "10.000000") + kSeqend + kEnd);
+  EXPECT_EQ(document(l.table, kLine), expected);
+}
+
+TEST(DxfWriter, GridMeshClosedQuadsColumnPairByColumnPair) {
+  Loaded l;
+  load(&l, kGrid, true);
+  std::string expected = groups(
+      kStart +
+      polyline("9") + vertex("1.000000", "10.000000", "5.000000") + vertex("2.000000", "10.000000", "6.000000") +
+      vertex("2.000000", "20.000000", "9.000000") + vertex("1.000000", "20.000000", "8.000000") + kSeqend +
+      polyline("9") + vertex("2.000000", "10.000000", "6.000000") + vertex("3.000000", "10.000000", "7.000000") +
+      vertex("3.000000", "20.000000", "10.000000") + vertex("2.000000", "20.000000", "9.000000") + kSeqend + kEnd);
+  EXPECT_EQ(document(l.table, kMesh), expected);
+}
+
+TEST(DxfWriter, GridFacesWithTheirOwnSeqend) {
+  Loaded l;
+  load(&l, kGrid, true);
+  auto face = [](std::vector<const char*> v) {
+    std::vector<std::string> g = {"0|3DFACE", "8|plotvane", "66|1", "70|9"};
+    const char* codes[] = {"10", "20", "30", "11", "21", "31", "12", "22", "32", "13", "23", "33"};
+    for (int k = 0; k < 12; ++k) g.push_back(std::string(codes[k]) + "|" + v[k]);
+    g.push_back("0|SEQEND");
+    return g;
+  };
+  std::string expected = groups(
+      kStart +
+      face({"1.000000", "10.000000", "5.000000", "2.000000", "10.000000", "6.000000", "2.000000", "20.000000", "9.000000",
+            "1.000000", "20.000000", "8.000000"}) +
+      face({"2.000000", "10.000000", "6.000000", "3.000000", "10.000000", "7.000000", "3.000000", "20.000000", "10.000000",
+            "2.000000", "20.000000", "9.000000"}) +
+      kEnd);
+  EXPECT_EQ(document(l.table, kFace), expected);
+  EXPECT_EQ(document(l.table, DxfMethod{false, false, false, false}), groups(kStart + kEnd));
+  EXPECT_EQ(document(l.table, DxfMethod{false, true, true, true}), document(l.table, kLine));
+}
+
+TEST(DxfWriter, SmallGrids) {
+  Loaded one;
+  load(&one, "XYZ,1,2\n10,5,-0\n", true);  // one data row
+  EXPECT_EQ(document(one.table, kMesh), groups(kStart + kEnd));
+  EXPECT_EQ(document(one.table, kFace), groups(kStart + kEnd));
+  EXPECT_EQ(document(one.table, kLine),
+            groups(kStart + polyline("8") + vertex("1.000000", "10.000000", "5.000000") + kSeqend + polyline("8") +
+                   vertex("2.000000", "10.000000", "-0.000000") + kSeqend + polyline("8") +
+                   vertex("1.000000", "10.000000", "5.000000") + vertex("2.000000", "10.000000", "-0.000000") + kSeqend +
+                   kEnd));
+  Loaded narrow;
+  load(&narrow, "XYZ\n1\n2\n", true);  // no comma in the header
+  EXPECT_EQ(document(narrow.table, kLine), groups(kStart + polyline("8") + kSeqend + polyline("8") + kSeqend + kEnd));
+  EXPECT_EQ(document(narrow.table, kFace), groups(kStart + kEnd));
+}
+
+size_t countGroups(const std::string& text) {
+  size_t lines = 0;
+  for (char c : text) lines += c == '\n';
+  return lines / 2;
+}
+
+// Group counts of every writer over random grids: the frame's 4 groups plus the writer's share.
+TEST(DxfWriter, GroupCountsFollowTheGridSize) {
+  std::mt19937 rng(11);
+  for (int n = 0; n < 60; ++n) {
+    int columns = static_cast<int>(rng() % 7), rows = static_cast<int>(rng() % 7);
+    std::string text = "XYZ";
+    for (int i = 1; i <= columns; ++i) text += "," + std::to_string(i * 1.25);
+    for (int j = 1; j <= rows; ++j) {
+      text += "\n" + std::to_string(j * -3);
+      for (int i = 1; i <= columns; ++i) text += "," + std::to_string(static_cast<int>(rng() % 1000) - 500);
+    }
+    Loaded l;
+    load(&l, text + "\n", true);
+    const size_t L = static_cast<size_t>(l.table.lastColumnIndex), R = static_cast<size_t>(l.table.lastRowIndex);
+    ASSERT_EQ(L, static_cast<size_t>(columns));
+    size_t cells = L >= 2 && R >= 2 ? (L - 1) * (R - 1) : 0;
+    EXPECT_EQ(countGroups(document(l.table, kLine)), 4 + 5 * (L + R) + 8 * L * R);
+    EXPECT_EQ(countGroups(document(l.table, kMesh)), 4 + 21 * cells);
+    EXPECT_EQ(countGroups(document(l.table, kFace)), 4 + 17 * cells);
+  }
+  Loaded profile;
+  load(&profile, "1,2,3,4\n5,6\n", false);
+  EXPECT_EQ(countGroups(document(profile.table, k2D)), 4 + 3 * 3 + 8u);
+}
+
+TEST(DxfWriter, SavesThroughAFileAndReportsFailures) {
+  Loaded l;
+  load(&l, kGrid, true);
+  std::string path = ::testing::TempDir() + "dxf_writer_save.dxf";
+  std::string error;
+  ASSERT_TRUE(saveDxfFile(path.c_str(), l.table, kFace, &error)) << error;
+  std::string written;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  ASSERT_TRUE(f);
+  for (int c; (c = std::fgetc(f)) != EOF;) written += static_cast<char>(c);
+  std::fclose(f);
+  EXPECT_EQ(written, document(l.table, kFace));
+  std::remove(path.c_str());
+  EXPECT_FALSE(saveDxfFile((::testing::TempDir() + "no-such-folder/x.dxf").c_str(), l.table, kFace, &error));
+  EXPECT_FALSE(error.empty());
+#ifndef _WIN32
+  EXPECT_FALSE(saveDxfFile("/dev/full", l.table, kFace, &error));
+#endif
+}
+
+}  // namespace
