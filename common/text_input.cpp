@@ -21,8 +21,13 @@ size_t dropCarriageReturns(unsigned char* data, size_t size) {
   unsigned char* cr = static_cast<unsigned char*>(std::memchr(data, '\r', size));
   if (!cr) return size;
   unsigned char* out = cr;
-  for (unsigned char* p = cr + 1; p < data + size; ++p) {
-    if (*p != '\r') *out++ = *p;
+  unsigned char* const end = data + size;
+  for (unsigned char* p = cr + 1; p < end;) {
+    unsigned char* next = static_cast<unsigned char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)));
+    if (!next) next = end;
+    std::memmove(out, p, static_cast<size_t>(next - p));
+    out += next - p;
+    p = next + 1;
   }
   return static_cast<size_t>(out - data);
 }

@@ -81,47 +81,36 @@ ReadResult readTwoRowFile(TextInput* in, PointTable* table, Extents* extents) {
   FieldText field;
   fieldInit(&field);
   bool xStarted = false, yStarted = false;
+  bool widenFailed = false;
   int32_t row = 0;
   int64_t column = 0;
-  const unsigned char* data;
-  size_t size;
-  bool finished = false;
-  while (!finished && textInputNext(in, &data, &size)) {
-    for (size_t i = 0; i < size && !finished; ++i) {
-      unsigned char c = data[i];
-      uint8_t kind = kByteClass.of[c];
-      if (kind == kByteDropped) continue;
-      if (kind == kByteKept) {
-        if (!fieldAppend(&field, static_cast<char>(c))) goto outOfMemory;
-        continue;
-      }
-      if (column >= table->columnCapacity && !widenTwoRowTable(table, column)) goto outOfMemory;
-      {
-        double value = fieldTake(&field);
-        table->rows[row][column] = value;
-        if (row == 0)
-          widen(value, &xStarted, &extents->xMin, &extents->xMax);
-        else
-          widen(value, &yStarted, &extents->yMin, &extents->yMax);
-      }
-      if (kind == kByteComma) {
-        ++column;
-      } else if (row == 1) {
-        finished = true;
-      } else {
-        table->lastColumnIndex = static_cast<int32_t>(column);
-        row = 1;
-        column = 0;
-      }
+  ScanEnd end = scanFields(in, &field, [&](double value, uint8_t separator) {
+    if (column >= table->columnCapacity && !widenTwoRowTable(table, column)) {
+      widenFailed = true;
+      return false;
     }
+    table->rows[row][column] = value;
+    if (row == 0)
+      widen(value, &xStarted, &extents->xMin, &extents->xMax);
+    else
+      widen(value, &yStarted, &extents->yMin, &extents->yMax);
+    if (separator == kByteComma) {
+      ++column;
+      return true;
+    }
+    if (row == 1) return false;  // lines after the second are never read
+    table->lastColumnIndex = static_cast<int32_t>(column);
+    row = 1;
+    column = 0;
+    return true;
+  });
+  // The text of an unfinished last field is discarded.
+  fieldRelease(&field);
+  if (widenFailed || end == ScanEnd::outOfMemory) {
+    releaseTable(table);
+    return ReadResult::outOfMemory;
   }
-  fieldRelease(&field);
   return ReadResult::ok;
-
-outOfMemory:
-  fieldRelease(&field);
-  releaseTable(table);
-  return ReadResult::outOfMemory;
 }
 
 ReadResult readGridFile(TextInput* in, PointTable* table, Extents* extents) {
@@ -161,10 +150,10 @@ ReadResult readGridFile(TextInput* in, PointTable* table, Extents* extents) {
   FieldText field;
   fieldInit(&field);
   const int32_t columns = table->columnCapacity;
-  double* const header = table->rows[0];
+  const double* const header = table->rows[0];
   bool started = false;
   bool inHeader = true;
-  bool lineHasContent = false;  // the current data line met a comma or holds field text
+  bool lineHasComma = false;
   int32_t row = 0;
   int32_t column = 0;
 
@@ -174,7 +163,7 @@ ReadResult readGridFile(TextInput* in, PointTable* table, Extents* extents) {
     cells[column] = value;
     if (inHeader || column == 0) return;
     double u = static_cast<double>(isoU(header[column], cells[0]));
-    double v = static_cast<double>(isoV(header[column], cells[0], cells[column]));
+    double v = static_cast<double>(isoV(header[column], cells[0], value));
     if (!started) {
       started = true;
       extents->xMin = extents->xMax = u;
@@ -188,47 +177,35 @@ ReadResult readGridFile(TextInput* in, PointTable* table, Extents* extents) {
   };
 
   bool full = false;
-  while (!full && textInputNext(in, &data, &size)) {
-    for (size_t i = 0; i < size; ++i) {
-      unsigned char c = data[i];
-      uint8_t kind = kByteClass.of[c];
-      if (kind == kByteDropped) continue;
-      if (kind == kByteKept) {
-        if (!fieldAppend(&field, static_cast<char>(c))) goto outOfMemory;
-        lineHasContent = true;
-        continue;
-      }
-      storeCell(fieldTake(&field));
-      if (kind == kByteComma) {
-        if (column < columns) ++column;
-        lineHasContent = true;
-        continue;
-      }
-      if (inHeader) {
-        table->lastColumnIndex = column;
-        inHeader = false;
-      } else {
-        table->lastRowIndex = row;
-      }
-      column = 0;
-      lineHasContent = false;
-      // The file may have grown since it was counted; the table does not.
-      if (++row > table->rowCapacity) {
-        full = true;
-        break;
-      }
+  ScanEnd end = scanFields(in, &field, [&](double value, uint8_t separator) {
+    storeCell(value);
+    if (separator == kByteComma) {
+      if (column < columns) ++column;
+      lineHasComma = true;
+      return true;
     }
+    if (inHeader) {
+      table->lastColumnIndex = column;
+      inHeader = false;
+    } else {
+      table->lastRowIndex = row;
+    }
+    column = 0;
+    lineHasComma = false;
+    // The file may have grown since it was counted; the table does not.
+    full = ++row > table->rowCapacity;
+    return !full;
+  });
+  if (end == ScanEnd::outOfMemory) {
+    fieldRelease(&field);
+    releaseTable(table);
+    return ReadResult::outOfMemory;
   }
-  // A last line without a line end is complete all the same.
-  if (!full && !inHeader && lineHasContent) {
+  // A last line without a line end is complete all the same, once it met a comma or holds text.
+  if (!full && !inHeader && (lineHasComma || field.size > 0)) {
     storeCell(fieldTake(&field));
     table->lastRowIndex = row;
   }
   fieldRelease(&field);
   return ReadResult::ok;
-
-outOfMemory:
-  fieldRelease(&field);
-  releaseTable(table);
-  return ReadResult::outOfMemory;
 }
