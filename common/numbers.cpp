@@ -72,6 +72,76 @@ double parseDecimal(const char* text, size_t length) {
   return negative ? -value : value;
 }
 
+namespace {
+
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes n in decimal; returns the number of digits.
+size_t writeUnsigned(uint64_t n, char* out) {
+  char buffer[20];
+  char* p = buffer + sizeof buffer;
+  while (n >= 100) {
+    p -= 2;
+    std::memcpy(p, kDigitPairs + 2 * (n % 100), 2);
+    n /= 100;
+  }
+  if (n >= 10) {
+    p -= 2;
+    std::memcpy(p, kDigitPairs + 2 * n, 2);
+  } else {
+    *--p = static_cast<char>('0' + n);
+  }
+  size_t size = static_cast<size_t>(buffer + sizeof buffer - p);
+  std::memcpy(out, p, size);
+  return size;
+}
+
+#ifdef __SIZEOF_INT128__
+// Values below 2^43 in magnitude: the exact product of the double and 10^6 is rounded to an
+// integer, ties to even, as the general conversion does. Returns false for other values.
+bool formatSmallFixed6(double magnitude, char* out, size_t* size) {
+  if (!(magnitude < 8796093022208.0)) return false;  // 2^43
+  uint64_t bits;
+  std::memcpy(&bits, &magnitude, sizeof bits);
+  int exponent = static_cast<int>(bits >> 52);
+  uint64_t significand = bits & ((uint64_t{1} << 52) - 1);
+  if (exponent == 0) {
+    exponent = 1;  // subnormal
+  } else {
+    significand |= uint64_t{1} << 52;
+  }
+  // magnitude = significand * 2^(exponent - 1075); times 10^6 = 15625 * 2^6.
+  unsigned __int128 product = static_cast<unsigned __int128>(significand) * 15625u;
+  int shift = 1075 - 6 - exponent;
+  uint64_t millionths;
+  if (shift <= 0) {
+    millionths = static_cast<uint64_t>(product << -shift);
+  } else if (shift >= 100) {
+    millionths = 0;  // far below half a millionth
+  } else {
+    millionths = static_cast<uint64_t>(product >> shift);
+    unsigned __int128 rest = product & ((static_cast<unsigned __int128>(1) << shift) - 1);
+    unsigned __int128 half = static_cast<unsigned __int128>(1) << (shift - 1);
+    if (rest > half || (rest == half && (millionths & 1))) ++millionths;
+  }
+  size_t n = writeUnsigned(millionths / 1000000, out);
+  uint32_t fraction = static_cast<uint32_t>(millionths % 1000000);
+  out[n] = '.';
+  std::memcpy(out + n + 1, kDigitPairs + 2 * (fraction / 10000), 2);
+  std::memcpy(out + n + 3, kDigitPairs + 2 * (fraction / 100 % 100), 2);
+  std::memcpy(out + n + 5, kDigitPairs + 2 * (fraction % 100), 2);
+  *size = n + 7;
+  return true;
+}
+#else
+bool formatSmallFixed6(double, char*, size_t*) { return false; }
+#endif
+
+}  // namespace
+
 size_t formatFixed6(double value, char* out) {
   if (std::isinf(value) || std::isnan(value)) {
     out[0] = std::signbit(value) ? '-' : '+';
@@ -83,6 +153,8 @@ size_t formatFixed6(double value, char* out) {
     *p++ = '-';
     value = -value;
   }
+  size_t size;
+  if (formatSmallFixed6(value, p, &size)) return static_cast<size_t>(p - out) + size;
   std::to_chars_result r = std::to_chars(p, out + kFixedTextMax, value, std::chars_format::fixed, 6);
   return static_cast<size_t>(r.ptr - out);
 }

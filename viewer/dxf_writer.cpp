@@ -28,6 +28,9 @@ inline void put(TextOutput* out, const char (&text)[N]) {
   textOutputBytes(out, text, N - 1);
 }
 
+// Texts up to this size are copied with one fixed-size move.
+constexpr size_t kShortText = 32;
+
 // A run of values formatted once, each followed by CR LF, so that a value that several records
 // share is converted only once. Without memory for the run, values are formatted where used.
 struct ValueTexts {
@@ -46,7 +49,7 @@ template <typename ValueAt>
 void formatTexts(ValueTexts* texts, size_t count, ValueAt valueAt) {
   releaseTexts(texts);
   // Typical values need far less than the worst case; grow when a long one comes.
-  size_t capacity = count * 24 + kFixedTextMax + 2;
+  size_t capacity = count * 24 + kFixedTextMax + 2 + kShortText;
   texts->text = static_cast<char*>(std::malloc(capacity));
   texts->ends = static_cast<size_t*>(std::malloc((count + 1) * sizeof(size_t)));
   if (!texts->text || !texts->ends) {
@@ -55,7 +58,7 @@ void formatTexts(ValueTexts* texts, size_t count, ValueAt valueAt) {
   }
   size_t used = 0;
   for (size_t k = 0; k < count; ++k) {
-    if (capacity - used < kFixedTextMax + 2) {
+    if (capacity - used < kFixedTextMax + 2 + kShortText) {
       size_t bigger = capacity * 2;
       char* grown = static_cast<char*>(std::realloc(texts->text, bigger));
       if (!grown) {
@@ -74,16 +77,29 @@ void formatTexts(ValueTexts* texts, size_t count, ValueAt valueAt) {
 }
 
 // Writes a group: its code line, then value k of texts (or value itself when texts is empty).
+// Short texts are copied in one fixed-size move; the run keeps padding after its last text.
+
 template <size_t N>
 inline void putValue(TextOutput* out, const char (&codeLine)[N], const ValueTexts& texts, size_t k, double value) {
-  textOutputBytes(out, codeLine, N - 1);
+  constexpr size_t codeSize = N - 1;
+  if (out->capacity - out->used < codeSize + kFixedTextMax + 2) textOutputFlushBlock(out);
+  char* at = out->buffer + out->used;
+  std::memcpy(at, codeLine, codeSize);
+  at += codeSize;
   if (texts.count) {
     size_t begin = k ? texts.ends[k - 1] : 0;
-    textOutputBytes(out, texts.text + begin, texts.ends[k] - begin);
-  } else {
-    textOutputFixed6(out, value);
-    textOutputLineEnd(out);
+    size_t size = texts.ends[k] - begin;
+    if (size <= kShortText)
+      std::memcpy(at, texts.text + begin, kShortText);
+    else
+      std::memcpy(at, texts.text + begin, size);
+    out->used += codeSize + size;
+    return;
   }
+  size_t size = formatFixed6(value, at);
+  at[size] = '\r';
+  at[size + 1] = '\n';
+  out->used += codeSize + size + 2;
 }
 
 // The formatted X values (header cells 0 .. lastColumnIndex) and Y values (column 0 of rows 0 ..

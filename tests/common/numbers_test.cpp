@@ -76,6 +76,12 @@ TEST(FormatFixed6, WritesSixDecimalsWithPrintfSigns) {
       {0.0000005, "0.000000"},  // the double lies just below 5e-7
       {0.0000015, "0.000002"},  // and this one just above 1.5e-6
       {2.0000025, "2.000002"},
+      {0.0078125, "0.007812"},  // an exact tie goes to the even neighbour
+      {0.0234375, "0.023438"},
+      {-0.0078125, "-0.007812"},
+      {8796093022207.9999, "8796093022208.000000"},
+      {8796093022208.0, "8796093022208.000000"},
+      {4.9406564584124654e-324, "0.000000"},
       {1e15, "1000000000000000.000000"},
       {123456.1234565, "123456.123457"},  // the double lies just above the tie
       {inf, "+INF"},
@@ -114,7 +120,8 @@ TEST(Numbers, AgreeWithTheCLibraryOnRandomSamples) {
     uint64_t b = bits(rng);
     double value;
     std::memcpy(&value, &b, sizeof value);
-    if (!std::isfinite(value) || std::fabs(value) > 1e40) value = std::ldexp(static_cast<double>(b >> 11), -40);
+    if (!std::isfinite(value) || std::fabs(value) > 1e40) value = std::ldexp(static_cast<double>(b >> 11), n % 2 ? -40 : -(n % 60));
+    if (n % 7 == 0) value = static_cast<double>(b % 100000000) / 128.0;  // many exact ties
     std::snprintf(reference, sizeof reference, "%f", value);
     ASSERT_EQ(fixed(value), reference);
   }
