@@ -132,6 +132,7 @@ void swapTexts(ValueTexts* a, ValueTexts* b) {
 }  // namespace
 
 void writeProfilePolyline(TextOutput* out, const PointTable& t) {
+  if (!t.rows) return;  // an empty table (a file without any line) has no profile
   const ValueTexts none;
   put(out, kPolyline2D);
   for (int32_t k = 0; k <= t.lastColumnIndex; ++k) {
@@ -143,6 +144,7 @@ void writeProfilePolyline(TextOutput* out, const PointTable& t) {
 }
 
 void writeGridLines(TextOutput* out, const PointTable& t) {
+  if (!t.rows) return;
   const int32_t L = t.lastColumnIndex, R = t.lastRowIndex;
   GridTexts g;
   formatGridAxes(&g, t);
@@ -180,7 +182,7 @@ namespace {
 template <typename WriteCell>
 void forEachCell(const PointTable& t, WriteCell writeCell) {
   const int32_t L = t.lastColumnIndex, R = t.lastRowIndex;
-  if (L < 2 || R < 2) return;
+  if (!t.rows || L < 2 || R < 2) return;
   GridTexts g;
   formatGridAxes(&g, t);
   ValueTexts left, right;

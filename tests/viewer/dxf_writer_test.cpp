@@ -137,6 +137,9 @@ TEST(DxfWriter, SmallGrids) {
                    vertex("2.000000", "10.000000", "-0.000000") + kSeqend + polyline("8") +
                    vertex("1.000000", "10.000000", "5.000000") + vertex("2.000000", "10.000000", "-0.000000") + kSeqend +
                    kEnd));
+  Loaded empty;
+  load(&empty, "", true);  // no header line: an empty table
+  for (DxfMethod m : {k2D, kLine, kMesh, kFace}) EXPECT_EQ(document(empty.table, m), groups(kStart + kEnd));
   Loaded narrow;
   load(&narrow, "XYZ\n1\n2\n", true);  // no comma in the header
   EXPECT_EQ(document(narrow.table, kLine), groups(kStart + polyline("8") + kSeqend + polyline("8") + kSeqend + kEnd));
