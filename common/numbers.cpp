@@ -80,7 +80,7 @@ constexpr char kDigitPairs[] =
     "8081828384858687888990919293949596979899";
 
 // Writes n in decimal; returns the number of digits.
-size_t writeUnsigned(uint64_t n, char* out) {
+[[maybe_unused]] size_t writeUnsigned(uint64_t n, char* out) {
   char buffer[20];
   char* p = buffer + sizeof buffer;
   while (n >= 100) {

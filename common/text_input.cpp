@@ -1,5 +1,8 @@
 #include "common/text_input.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -38,6 +41,14 @@ bool textInputOpen(TextInput* in, const char* path) {
   *in = TextInput{};
   in->file = std::fopen(path, "rb");
   if (!in->file) return false;
+  // Some systems open a folder for reading and fail only at the first read.
+  struct stat st;
+  if (fstat(fileno(in->file), &st) == 0 && S_ISDIR(st.st_mode)) {
+    std::fclose(in->file);
+    in->file = nullptr;
+    errno = EISDIR;
+    return false;
+  }
   if (!allocateBuffer(in)) {
     std::fclose(in->file);
     in->file = nullptr;

@@ -74,6 +74,7 @@ TEST(TextInput, WorksAcrossBlockBoundariesAndRewinds) {
   std::remove(path.c_str());
 
   EXPECT_FALSE(textInputOpen(&in, (::testing::TempDir() + "no/such/file").c_str()));
+  EXPECT_FALSE(textInputOpen(&in, ::testing::TempDir().c_str()));  // a folder is no file
 }
 
 TEST(TextOutput, BuffersLargeAndSmallWritesInOrder) {

@@ -1,0 +1,10 @@
+# gridfold.exe: Windows builds only.
+if(NOT WIN32)
+  return()
+endif()
+
+add_executable(gridfold WIN32
+  ${CMAKE_CURRENT_SOURCE_DIR}/main_win32.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/gridfold.rc)
+target_link_libraries(gridfold PRIVATE pv_converter_core pv_platform_win32 pv_platform_files)
+set_target_properties(gridfold PROPERTIES OUTPUT_NAME gridfold)

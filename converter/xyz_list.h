@@ -1,0 +1,50 @@
+// The XYZ list: one point X,Y,Z per line. Checking it, scanning its points, sorting them into
+// grid order (rows by Y, then X, then Z) and writing them as a grid file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/text_input.h"
+#include "common/text_output.h"
+
+struct XyzPoint {
+  double x, y, z;
+};
+
+// What the check pass learns besides its result.
+struct XyzListShape {
+  // Good list: complete points the scan can produce (one per line, plus one per three commas
+  // of a last line without a line end).
+  int64_t pointCapacity;
+  // Bad list: commas in the bad line, or -1 when the data ended before any line end.
+  int64_t badLineCommas;
+};
+
+// Checks that every line end closes a line of exactly two commas. Returns the number of lines
+// (at least 1) and rewinds the input; otherwise -k, k being the good lines before the first bad
+// one (line k + 1). No line end at all gives 0. shape may be nullptr.
+int64_t validateXyzList(TextInput* in, XyzListShape* shape);
+
+// Scans the input from its current position: commas and line ends both end a value, values fill
+// x, y, z, x, ... in file order. Stores at most capacity points and returns how many it stored;
+// a trailing incomplete point is dropped. -1 when memory for a value text ran out.
+int64_t readXyzPoints(TextInput* in, XyzPoint* points, int64_t capacity);
+
+// -1, 0 or +1: y first, then x, then z, each by the sign of the difference in extended
+// precision. Equal points (-0.0 equals 0.0, an infinity equals itself) give 0.
+int compareXyzPoints(const XyzPoint& a, const XyzPoint& b);
+
+// Sorts into grid order. Points that compareXyzPoints finds equal but that differ in the signs
+// of their zeros are put negative zero first, so the order never depends on the input order.
+void sortXyzPoints(XyzPoint* points, size_t count);
+
+// Writes the grid file: "XYZ", the X values of the first row, then one line per distinct Y
+// holding that Y and the row's Z values. CR LF line ends; no line end after the last Z.
+void writeGridFile(TextOutput* out, const XyzPoint* points, size_t count);
+
+enum class FoldResult { ok, outOfMemory };
+
+// Scan, sort and write after a good check: allocates the pointCapacity points the check
+// reported, and nothing else that grows with the input.
+FoldResult foldXyzList(TextInput* in, int64_t pointCapacity, TextOutput* out);
