@@ -1,0 +1,214 @@
+// The viewer's window on Win32: its controls, its status bar and its one drawing surface.
+#include "platform/win32/viewer_window_win32.h"
+
+#include <commctrl.h>
+
+#include "platform/platform.h"
+#include "platform/win32/win32_handles.h"
+#include "viewer/viewer_controls.h"
+
+struct Canvas {
+  HDC dc;
+  HWND surface;
+  bool ownDc;  // from GetDC, released by surfaceEnd; else the surface's paint DC
+  HGDIOBJ previousBrush;
+  HGDIOBJ previousPen;
+  POINT previousOrigin;
+};
+
+namespace {
+
+constexpr char kSurfaceClass[] = "PlotvaneSurface";
+
+Canvas gCanvas;
+// The surface's paint DC while its WM_PAINT runs the dialog's paint flow.
+HDC gPaintDc;
+
+HWND control(Dialog* dialog, int controlId) { return GetDlgItem(dialogWindow(dialog), controlId); }
+
+// Where nothing is drawn the surface looks like the dialog around it.
+void fillBackground(HWND surface, HDC dc) {
+  RECT client;
+  GetClientRect(surface, &client);
+  FillRect(dc, &client, GetSysColorBrush(COLOR_3DFACE));
+}
+
+// Runs the dialog's paint flow into dc, which already shows the background.
+void paintThrough(HWND surface, HDC dc) {
+  gPaintDc = dc;
+  SendMessageA(GetParent(surface), kSurfacePaintMessage, 0, 0);
+  gPaintDc = nullptr;
+}
+
+LRESULT onSurfacePaint(HWND surface) {
+  PAINTSTRUCT paint;
+  HDC dc = BeginPaint(surface, &paint);  // erases the update region through WM_ERASEBKGND
+  paintThrough(surface, dc);
+  EndPaint(surface, &paint);
+  return 0;
+}
+
+LRESULT onSurfacePrintClient(HWND surface, HDC dc) {
+  fillBackground(surface, dc);
+  paintThrough(surface, dc);
+  return 0;
+}
+
+LRESULT onSurfaceEraseBackground(HWND surface, HDC dc) {
+  fillBackground(surface, dc);
+  return 1;
+}
+
+LRESULT CALLBACK surfaceProc(HWND surface, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT: return onSurfacePaint(surface);
+    case WM_PRINTCLIENT: return onSurfacePrintClient(surface, reinterpret_cast<HDC>(wParam));
+    case WM_ERASEBKGND: return onSurfaceEraseBackground(surface, reinterpret_cast<HDC>(wParam));
+    case WM_NCHITTEST: return HTTRANSPARENT;  // clicks belong to the dialog
+  }
+  return DefWindowProcA(surface, message, wParam, lParam);
+}
+
+RECT rectInDialog(HWND dialog, HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// The surface covers the preview side of the client area: right of the left panel, above the
+// status bar. It lies on top of the controls, and the few that reach into it (the Method group
+// box is a pixel wider than the panel) get WS_CLIPSIBLINGS, so that no repaint of theirs can
+// break the frame.
+HWND createSurface(HWND dialog) {
+  static bool registered = false;
+  HINSTANCE instance = GetModuleHandleA(nullptr);
+  if (!registered) {
+    WNDCLASSA surfaceClass{};
+    surfaceClass.lpfnWndProc = surfaceProc;
+    surfaceClass.hInstance = instance;
+    surfaceClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    surfaceClass.lpszClassName = kSurfaceClass;
+    registered = RegisterClassA(&surfaceClass) != 0;
+  }
+  RECT area{};
+  GetClientRect(dialog, &area);
+  if (HWND panel = GetDlgItem(dialog, ID_PANEL)) area.left = rectInDialog(dialog, panel).right;
+  // The style, not IsWindowVisible: during WM_INITDIALOG the dialog itself is not shown yet.
+  HWND bar = GetDlgItem(dialog, ID_STATUS_BAR);
+  if (bar && (GetWindowLongPtrA(bar, GWL_STYLE) & WS_VISIBLE)) area.bottom = rectInDialog(dialog, bar).top;
+  HWND surface = CreateWindowExA(0, kSurfaceClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, area.left, area.top,
+                                 area.right - area.left, area.bottom - area.top, dialog,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSurfaceControlId)), instance, nullptr);
+  if (!surface) return nullptr;
+  SetWindowPos(surface, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  for (HWND sibling = GetWindow(dialog, GW_CHILD); sibling; sibling = GetWindow(sibling, GW_HWNDNEXT)) {
+    RECT overlap, siblingRect = rectInDialog(dialog, sibling);
+    if (sibling != surface && IntersectRect(&overlap, &siblingRect, &area))
+      SetWindowLongPtrA(sibling, GWL_STYLE, GetWindowLongPtrA(sibling, GWL_STYLE) | WS_CLIPSIBLINGS);
+  }
+  return surface;
+}
+
+// The canvas speaks the dialog's client coordinates.
+void useDialogCoordinates(HWND dialog, HWND surface, HDC dc, POINT* previousOrigin) {
+  POINT origin{0, 0};
+  MapWindowPoints(surface, dialog, &origin, 1);
+  SetViewportOrgEx(dc, -origin.x, -origin.y, previousOrigin);
+}
+
+}  // namespace
+
+void canvasFrame(Canvas* canvas, int left, int top, int right, int bottom) {
+  Rectangle(canvas->dc, left, top, right, bottom);
+}
+
+void canvasMoveTo(Canvas* canvas, int x, int y) { MoveToEx(canvas->dc, x, y, nullptr); }
+
+void canvasLineTo(Canvas* canvas, int x, int y) { LineTo(canvas->dc, x, y); }
+
+Canvas* surfaceBegin(Dialog* dialog) {
+  HWND window = dialogWindow(dialog);
+  HWND surface = GetDlgItem(window, kSurfaceControlId);
+  if (!surface) surface = createSurface(window);
+  Canvas* canvas = &gCanvas;
+  canvas->surface = surface;
+  if (gPaintDc) {
+    canvas->dc = gPaintDc;
+    canvas->ownDc = false;
+  } else {
+    // A drawing outside a paint (after a load) starts from a clean surface, so nothing of the
+    // previous drawing outside the new frame survives.
+    canvas->dc = GetDC(surface);
+    canvas->ownDc = true;
+    fillBackground(surface, canvas->dc);
+  }
+  useDialogCoordinates(window, surface, canvas->dc, &canvas->previousOrigin);
+  canvas->previousBrush = SelectObject(canvas->dc, GetStockObject(WHITE_BRUSH));
+  canvas->previousPen = SelectObject(canvas->dc, GetStockObject(BLACK_PEN));
+  MoveToEx(canvas->dc, 0, 0, nullptr);
+  return canvas;
+}
+
+void surfaceEnd(Dialog*, Canvas* canvas) {
+  SelectObject(canvas->dc, canvas->previousBrush);
+  SelectObject(canvas->dc, canvas->previousPen);
+  SetViewportOrgEx(canvas->dc, canvas->previousOrigin.x, canvas->previousOrigin.y, nullptr);
+  if (canvas->ownDc) ReleaseDC(canvas->surface, canvas->dc);
+  canvas->dc = nullptr;
+}
+
+void setControlText(Dialog* dialog, int controlId, const char* text) {
+  SetWindowTextA(control(dialog, controlId), text);
+}
+
+bool isButtonChecked(Dialog* dialog, int controlId) {
+  return SendDlgItemMessageA(dialogWindow(dialog), controlId, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+namespace {
+
+bool isRadioButton(HWND window) {
+  LONG_PTR type = GetWindowLongPtrA(window, GWL_STYLE) & BS_TYPEMASK;
+  return type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON;
+}
+
+bool startsGroup(HWND window) { return (GetWindowLongPtrA(window, GWL_STYLE) & WS_GROUP) != 0; }
+
+}  // namespace
+
+// Checks the button and clears the radio buttons of its group (from the control that starts the
+// group to the next one that does), as a click on an automatic radio button would.
+void checkButton(Dialog* dialog, int controlId) {
+  HWND button = control(dialog, controlId);
+  if (!button) return;
+  HWND first = button;
+  while (!startsGroup(first)) {
+    HWND previous = GetWindow(first, GW_HWNDPREV);
+    if (!previous) break;
+    first = previous;
+  }
+  for (HWND other = first; other; other = GetWindow(other, GW_HWNDNEXT)) {
+    if (other != first && startsGroup(other)) break;
+    if (other != button && isRadioButton(other)) SendMessageA(other, BM_SETCHECK, BST_UNCHECKED, 0);
+  }
+  SendMessageA(button, BM_SETCHECK, BST_CHECKED, 0);
+}
+
+void showControl(Dialog* dialog, int controlId, bool visible) {
+  ShowWindow(control(dialog, controlId), visible ? SW_SHOW : SW_HIDE);
+}
+
+void setStatusText(Dialog* dialog, const char* text) {
+  SendMessageA(control(dialog, ID_STATUS_BAR), SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));  // part 0
+}
+
+void clientSize(Dialog* dialog, int controlId, int* width, int* height) {
+  HWND window = controlId ? control(dialog, controlId) : dialogWindow(dialog);
+  RECT client{};
+  GetClientRect(window, &client);
+  *width = client.right - client.left;
+  *height = client.bottom - client.top;
+}
+
+void endDialog(Dialog* dialog, int result) { EndDialog(dialogWindow(dialog), result); }

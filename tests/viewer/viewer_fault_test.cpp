@@ -1,0 +1,173 @@
+// Failures of the viewer's flows: saves that cannot complete, and memory exhaustion while reading.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#ifndef _WIN32
+#include <sys/resource.h>
+#endif
+
+#include "tests/viewer/viewer_test_support.h"
+
+// The memory test asks for an allocation larger than the address space; sanitizer builds must
+// answer it with nullptr like the plain allocator does.
+extern "C" const char* __asan_default_options() { return "allocator_may_return_null=1"; }
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::StartsWith;
+
+namespace {
+
+const std::string kSaveDialog = "saveDialog ファイルの保存 [grid.dxf]";
+
+#ifndef _WIN32
+// A file-size limit makes every write past it fail, as a full disk does, for root as well.
+struct FileSizeLimit {
+  rlimit previous;
+  void (*previousHandler)(int);
+  explicit FileSizeLimit(rlim_t bytes) {
+    previousHandler = std::signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG
+    getrlimit(RLIMIT_FSIZE, &previous);
+    rlimit limited = previous;
+    limited.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+  }
+};
+#endif
+
+// A grid whose Face document is far larger than the limits used below.
+std::string bigGrid() {
+  std::string text = "XYZ";
+  for (int i = 1; i <= 30; ++i) text += "," + std::to_string(i);
+  text += "\n";
+  for (int j = 1; j <= 30; ++j) {
+    text += std::to_string(j);
+    for (int i = 1; i <= 30; ++i) text += "," + std::to_string(i * j + 0.25);
+    text += "\n";
+  }
+  return text;
+}
+
+using ViewerSaveFailure = ViewerFlowTest;
+
+// A failed save is reported on the error stream with the system's message, never as success, and
+// leaves nothing behind.
+TEST_F(ViewerSaveFailure, TargetThatCannotBeCreatedIsReportedNotCompleted) {
+  writeFile("grid.csv", bigGrid());
+  writeFile("plain.txt", "a file, not a folder");
+  ASSERT_TRUE(std::filesystem::create_directory("folder.dxf"));
+  struct Case {
+    const char* target;
+    const char* message;  // nullptr: whatever the system says
+  } cases[] = {
+      {"missing/out.dxf", "No such file or directory"},
+#ifdef _WIN32
+      {"plain.txt/out.dxf", nullptr},
+      {"folder.dxf", nullptr},  // written completely, then cannot replace a folder
+#else
+      {"plain.txt/out.dxf", "Not a directory"},
+      {"/proc/self/out.dxf", nullptr},  // a folder nobody can create files in, root included
+      {"folder.dxf", "Is a directory"},
+#endif
+  };
+  start("grid.csv");
+  for (const Case& c : cases) {
+    recording().events.clear();
+    recording().errorStream.clear();
+    save(c.target);
+    ASSERT_EQ(events().size(), 2u) << c.target;
+    EXPECT_EQ(events()[0], kSaveDialog);
+    EXPECT_THAT(events()[1], StartsWith("stderr 書込みエラー: ")) << c.target;
+    EXPECT_THAT(recording().errorStream, StartsWith("書込みエラー: "));
+    EXPECT_EQ(recording().errorStream.back(), '\n');
+    EXPECT_GT(recording().errorStream.size(), std::strlen("書込みエラー: \n"));
+    if (c.message) {
+      EXPECT_EQ(recording().errorStream, std::string("書込みエラー: ") + c.message + "\n");
+    }
+    EXPECT_EQ(recording().statusText, "未出力") << c.target;
+    EXPECT_THAT(folderEntries(), ElementsAre("folder.dxf", "grid.csv", "plain.txt")) << c.target;
+    EXPECT_TRUE(folderEntries("folder.dxf").empty());
+  }
+  // The same table saves once the target can be written.
+  save("good.dxf");
+  EXPECT_EQ(recording().statusText, "保存完了");
+}
+
+#ifndef _WIN32
+// A write that fails half-way (the disk full) keeps the file that was there, byte for byte.
+TEST_F(ViewerSaveFailure, WriteFailureKeepsTheExistingTarget) {
+  writeFile("grid.csv", bigGrid());
+  writeFile("grid.dxf", "the drawing saved last week\r\n");
+  start("grid.csv");
+  recording().events.clear();
+  {
+    FileSizeLimit full(4096);
+    save("grid.dxf");
+  }
+  EXPECT_THAT(events(), ElementsAre(kSaveDialog, "stderr 書込みエラー: File too large\n"));
+  EXPECT_EQ(recording().statusText, "未出力");
+  EXPECT_EQ(readFile("grid.dxf"), "the drawing saved last week\r\n");
+  EXPECT_THAT(folderEntries(), ElementsAre("grid.csv", "grid.dxf"));  // no temporary file left
+
+  // Without the limit the same save replaces the target.
+  recording().events.clear();
+  save("grid.dxf");
+  EXPECT_THAT(events(), ElementsAre(kSaveDialog, "status 保存完了"));
+  EXPECT_THAT(readFile("grid.dxf"), StartsWith("  0\r\nSECTION\r\n"));
+  EXPECT_THAT(readFile("grid.dxf"), HasSubstr("3DFACE"));
+}
+#endif
+
+// A grid whose table could never be held: 5,000,001 columns by 5,000,002 rows of doubles.
+class ViewerOutOfMemory : public ViewerFlowTest {
+ protected:
+  void SetUp() override {
+    ViewerFlowTest::SetUp();
+    FILE* out = std::fopen("huge.csv", "wb");
+    ASSERT_NE(out, nullptr);
+    std::string commas(5000000, ',');
+    std::string lineEnds(5000000, '\n');
+    std::fputs("XYZ", out);
+    std::fwrite(commas.data(), 1, commas.size(), out);
+    std::fputc('\n', out);
+    std::fwrite(lineEnds.data(), 1, lineEnds.size(), out);
+    ASSERT_EQ(std::fclose(out), 0);
+  }
+};
+
+const std::string kMemoryMessage = "messageBox owned Error: メモリ確保に失敗しました";
+
+TEST_F(ViewerOutOfMemory, AtStartShowsTheMessageAndEndsWithStatusOne) {
+  EXPECT_EQ(start("huge.csv"), FlowOutcome::exitOutOfMemory);
+  EXPECT_THAT(events(), ElementsAre("text 101 Ver.0.10.2", "check 110", "check 113", kMemoryMessage));
+  recording().events.clear();
+  // Paint requests that reach the dialog before it ends draw nothing.
+  viewerPaint(recordingDialog());
+  EXPECT_TRUE(events().empty());
+  EXPECT_EQ(viewerLeave(kDialogOutOfMemory), 1);
+}
+
+TEST_F(ViewerOutOfMemory, WhileLoadingForgetsTheOldTableAndEndsWithStatusOne) {
+  writeFile("grid.csv", kExampleGrid);
+  start("grid.csv");
+  recording().events.clear();
+  EXPECT_EQ(load("huge.csv"), FlowOutcome::exitOutOfMemory);
+  EXPECT_THAT(events(), ElementsAre("openDialog ファイルを開く []", "text 105 huge.csv", kMemoryMessage));
+  recording().events.clear();
+  viewerPaint(recordingDialog());
+  click(ID_SAVE_BUTTON);
+  EXPECT_TRUE(events().empty());
+  EXPECT_EQ(viewerLeave(kDialogOutOfMemory), 1);
+}
+
+}  // namespace

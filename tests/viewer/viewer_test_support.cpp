@@ -1,0 +1,97 @@
+#include "tests/viewer/viewer_test_support.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+const char kExampleGrid[] = "XYZ,1,2,3\n1,0,0,0\n2,0,3,0\n";
+
+std::vector<CanvasOp> exampleGridOps() {
+  return {
+      {CanvasOp::frame, 101, 0, 302, 151},
+      // column polylines
+      {CanvasOp::moveTo, 152, 113, 0, 0}, {CanvasOp::lineTo, 184, 94, 0, 0},
+      {CanvasOp::moveTo, 184, 132, 0, 0}, {CanvasOp::lineTo, 216, 0, 0, 0},
+      {CanvasOp::moveTo, 216, 150, 0, 0}, {CanvasOp::lineTo, 249, 132, 0, 0},
+      // row polylines
+      {CanvasOp::moveTo, 152, 113, 0, 0}, {CanvasOp::lineTo, 184, 132, 0, 0}, {CanvasOp::lineTo, 216, 150, 0, 0},
+      {CanvasOp::moveTo, 184, 94, 0, 0},  {CanvasOp::lineTo, 216, 0, 0, 0},   {CanvasOp::lineTo, 249, 132, 0, 0},
+  };
+}
+
+void ViewerFlowTest::SetUp() {
+  std::random_device random;
+  fs::path folder = fs::temp_directory_path() / ("pv-viewer-" + std::to_string(random()));
+  ASSERT_TRUE(fs::create_directory(folder)) << folder;
+  folder_ = folder.string();
+  previousFolder_ = fs::current_path().string();
+  fs::current_path(folder);
+  recordingReset();
+  viewerEnter("");
+}
+
+void ViewerFlowTest::TearDown() {
+  viewerLeave(kDialogQuit);
+  fs::current_path(previousFolder_);
+  std::error_code ignored;
+  fs::remove_all(folder_, ignored);
+}
+
+void ViewerFlowTest::writeFile(const std::string& name, const std::string& text) {
+  std::ofstream out(name, std::ios::binary);
+  out << text;
+  ASSERT_TRUE(out.good()) << name;
+}
+
+std::string ViewerFlowTest::readFile(const std::string& name) {
+  std::ifstream in(name, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool ViewerFlowTest::exists(const std::string& name) { return fs::exists(name); }
+
+std::vector<std::string> ViewerFlowTest::folderEntries(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+FlowOutcome ViewerFlowTest::start(const std::string& tail) {
+  viewerEnter(tail.c_str());
+  recording().clientSizes[ID_PANEL] = {100, 151};
+  recording().clientSizes[0] = {302, 190};
+  return viewerStart(recordingDialog());
+}
+
+FlowOutcome ViewerFlowTest::clickRadio(int id) {
+  static const int groups[][3] = {{ID_TWO_D, ID_THREE_D, 0}, {ID_LINE, ID_MESH, ID_FACE}};
+  for (const auto& group : groups)
+    if (std::find(std::begin(group), std::end(group), id) != std::end(group))
+      for (int other : group) recording().checked[other] = other == id;
+  return viewerCommand(recordingDialog(), id);
+}
+
+FlowOutcome ViewerFlowTest::load(const std::string& path) {
+  recording().fileAnswers.push_back(path);
+  return viewerCommand(recordingDialog(), ID_LOAD_BUTTON);
+}
+
+void ViewerFlowTest::save(const std::string& path) {
+  recording().fileAnswers.push_back(path);
+  viewerCommand(recordingDialog(), ID_SAVE_BUTTON);
+}
+
+std::vector<std::string> ViewerFlowTest::takeEvents() {
+  std::vector<std::string> taken;
+  taken.swap(recording().events);
+  return taken;
+}

@@ -1,0 +1,71 @@
+// plotvane.exe: the process entry and the dialog procedure. Every message is one call into the
+// dialog flows of viewer_dialog.cpp.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include "common/command_line.h"
+#include "platform/win32/viewer_window_win32.h"
+#include "platform/win32/win32_handles.h"
+#include "viewer/viewer_dialog.h"
+
+namespace {
+
+// Intermediate results of the preview are long doubles with a 64-bit mantissa. Windows starts
+// threads with the x87 unit rounding to 53 bits, and not every runtime start-up changes that.
+void ensureExtendedPrecision() {
+#if defined(__i386__) || defined(__x86_64__)
+  unsigned short control;
+  __asm__ volatile("fnstcw %0" : "=m"(control));
+  constexpr unsigned short kPrecision64 = 0x0300;  // precision control bits: 64-bit mantissa
+  if ((control & kPrecision64) != kPrecision64) {
+    control |= kPrecision64;
+    __asm__ volatile("fldcw %0" : : "m"(control));
+  }
+#endif
+}
+
+// The memory exhaustion ends the dialog, and with it the process, with status 1.
+INT_PTR finishFlow(HWND window, FlowOutcome outcome, INT_PTR handled) {
+  if (outcome == FlowOutcome::exitOutOfMemory) EndDialog(window, kDialogOutOfMemory);
+  return handled;
+}
+
+INT_PTR onInitDialog(HWND window) { return finishFlow(window, viewerStart(dialogFromWindow(window)), TRUE); }
+
+// The surface's paint request; the dialog's own WM_PAINT keeps its default handling.
+INT_PTR onSurfacePaint(HWND window) {
+  viewerPaint(dialogFromWindow(window));
+  return TRUE;
+}
+
+// The notification code is not looked at; only the quit command counts as handled.
+INT_PTR onCommand(HWND window, int controlId) {
+  return finishFlow(window, viewerCommand(dialogFromWindow(window), controlId), controlId == ID_QUIT_BUTTON);
+}
+
+INT_PTR onClose(HWND window) {
+  viewerClose(dialogFromWindow(window));
+  return TRUE;
+}
+
+INT_PTR CALLBACK viewerDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG: return onInitDialog(window);
+    case kSurfacePaintMessage: return onSurfacePaint(window);
+    case WM_COMMAND: return onCommand(window, LOWORD(wParam));
+    case WM_CLOSE: return onClose(window);
+  }
+  return FALSE;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  ensureExtendedPrecision();
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};  // the status bar
+  InitCommonControlsEx(&controls);
+  viewerEnter(commandLineTail(GetCommandLineA()));
+  INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(VIEWER_DIALOG), nullptr, viewerDialogProc, 0);
+  return viewerLeave(result);
+}

@@ -1,0 +1,161 @@
+#include "viewer/viewer_dialog.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "common/command_line.h"
+#include "common/text_input.h"
+#include "viewer/dxf_writer.h"
+#include "viewer/output_name.h"
+
+ViewerState gViewer{};
+
+namespace {
+
+constexpr char kStatusNotSaved[] = "未出力";
+constexpr char kStatusSaved[] = "保存完了";
+constexpr char kReadError[] = "読込エラー: ";
+constexpr char kWriteError[] = "書込みエラー: ";
+constexpr char kOutOfMemoryText[] = "メモリ確保に失敗しました";
+constexpr char kLargeSaveQuestion[] = "データ量が多いため保存に時間がかかります。\n続行しますか？";
+
+constexpr FileDialogSetup kOpenDialog{false, "CSV(*.csv)", "*.csv", "csv", "ファイルを開く"};
+constexpr FileDialogSetup kSaveDialog{true, "DXF(*.dxf)", "*.dxf", "dxf", "ファイルの保存"};
+
+enum class Dimension { twoD, threeD };
+
+void reportError(const char* prefix, const std::string& message) {
+  writeErrorStream((prefix + message + "\n").c_str());
+}
+
+void drawTable(Dialog* dialog, Dimension dimension) {
+  Canvas* canvas = surfaceBegin(dialog);
+  if (dimension == Dimension::twoD)
+    drawPreview2D(canvas, gViewer.previewArea, gViewer.table, gViewer.extents);
+  else
+    drawPreview3D(canvas, gViewer.previewArea, gViewer.table, gViewer.extents);
+  surfaceEnd(dialog, canvas);
+}
+
+// Reads path with the reader of the dimension and draws it. A file that does not open leaves the
+// table, the stale flag and the preview as they were.
+FlowOutcome loadTable(Dialog* dialog, const std::string& path, Dimension dimension) {
+  TextInput in;
+  if (!textInputOpen(&in, path.c_str())) {
+    reportError(kReadError, std::strerror(errno));
+    return FlowOutcome::carryOn;
+  }
+  // The reader replaces the table; until it has succeeded nothing may draw or save it, not even
+  // the paint requests that the memory message lets through.
+  gViewer.tableStale = true;
+  ReadResult result = dimension == Dimension::twoD ? readTwoRowFile(&in, &gViewer.table, &gViewer.extents)
+                                                   : readGridFile(&in, &gViewer.table, &gViewer.extents);
+  if (result == ReadResult::outOfMemory) {
+    textInputClose(&in);
+    messageBox(dialog, kOutOfMemoryText, "Error", MessageButtons::ok);
+    return FlowOutcome::exitOutOfMemory;
+  }
+  drawTable(dialog, dimension);
+  textInputClose(&in);
+  gViewer.tableStale = false;
+  return FlowOutcome::carryOn;
+}
+
+Dimension checkedDimension(Dialog* dialog) {
+  return isButtonChecked(dialog, ID_TWO_D) ? Dimension::twoD : Dimension::threeD;
+}
+
+// The start-up file is a grid file, whatever the Dimension buttons say.
+FlowOutcome loadStartupFile(Dialog* dialog) {
+  FlowOutcome outcome = loadTable(dialog, gViewer.startupPath, Dimension::threeD);
+  if (outcome != FlowOutcome::carryOn) return outcome;
+  gViewer.outputName = outputName(gViewer.startupPath);
+  setStatusText(dialog, kStatusNotSaved);
+  return FlowOutcome::carryOn;
+}
+
+FlowOutcome loadCommand(Dialog* dialog) {
+  std::string path;
+  if (!chooseFile(kOpenDialog, &path)) return FlowOutcome::carryOn;
+  setControlText(dialog, ID_FILE_NAME_LABEL, fileNamePart(path).c_str());
+  FlowOutcome outcome = loadTable(dialog, path, checkedDimension(dialog));
+  if (outcome != FlowOutcome::carryOn) return outcome;
+  gViewer.outputName = outputName(path);
+  setStatusText(dialog, kStatusNotSaved);
+  return FlowOutcome::carryOn;
+}
+
+bool confirmLargeSave(Dialog* dialog) {
+  int64_t cells = static_cast<int64_t>(gViewer.table.columnCapacity) * gViewer.table.rowCapacity;
+  if (cells <= kLargeSaveCells) return true;
+  return messageBox(dialog, kLargeSaveQuestion, "Note", MessageButtons::okCancel) == MessageAnswer::ok;
+}
+
+void saveCommand(Dialog* dialog) {
+  // A grid file without a complete first line leaves no table: there is nothing to save.
+  if (gViewer.tableStale || !gViewer.table.rows) return;
+  if (!confirmLargeSave(dialog)) return;
+  std::string path = gViewer.outputName;
+  if (!chooseFile(kSaveDialog, &path)) return;
+  DxfMethod method{isButtonChecked(dialog, ID_TWO_D), isButtonChecked(dialog, ID_LINE),
+                   isButtonChecked(dialog, ID_MESH), isButtonChecked(dialog, ID_FACE)};
+  std::string error;
+  if (!saveDxfFile(path.c_str(), gViewer.table, method, &error)) {
+    reportError(kWriteError, error);
+    return;
+  }
+  setStatusText(dialog, kStatusSaved);
+}
+
+// The loaded table stays in memory, but it was read for the other dimension.
+void dimensionChange(Dialog* dialog) {
+  bool methodShown = !isButtonChecked(dialog, ID_TWO_D);
+  for (int id : {ID_METHOD_GROUP, ID_LINE, ID_MESH, ID_FACE}) showControl(dialog, id, methodShown);
+  gViewer.tableStale = true;
+}
+
+}  // namespace
+
+void viewerEnter(const char* commandLineTail) {
+  releaseTable(&gViewer.table);
+  gViewer = ViewerState{};
+  gViewer.startupPath = pathFromTail(commandLineTail);
+}
+
+FlowOutcome viewerStart(Dialog* dialog) {
+  setControlText(dialog, ID_VERSION_LABEL, kVersionText);
+  gViewer.tableStale = true;
+  int panelWidth, panelHeight, dialogWidth, dialogHeight;
+  clientSize(dialog, ID_PANEL, &panelWidth, &panelHeight);
+  clientSize(dialog, 0, &dialogWidth, &dialogHeight);
+  gViewer.previewArea = computePreviewArea(panelWidth, panelHeight, dialogWidth);
+  checkButton(dialog, ID_THREE_D);
+  checkButton(dialog, ID_FACE);
+  if (gViewer.startupPath.empty()) return FlowOutcome::carryOn;
+  return loadStartupFile(dialog);
+}
+
+void viewerPaint(Dialog* dialog) {
+  if (gViewer.tableStale) return;
+  drawTable(dialog, checkedDimension(dialog));
+}
+
+FlowOutcome viewerCommand(Dialog* dialog, int controlId) {
+  switch (controlId) {
+    case ID_LOAD_BUTTON: return loadCommand(dialog);
+    case ID_SAVE_BUTTON: saveCommand(dialog); break;
+    case ID_QUIT_BUTTON: endDialog(dialog, kDialogQuit); break;
+    case ID_TWO_D:
+    case ID_THREE_D: dimensionChange(dialog); break;
+    default: break;
+  }
+  return FlowOutcome::carryOn;
+}
+
+void viewerClose(Dialog* dialog) { endDialog(dialog, kDialogQuit); }
+
+int viewerLeave(intptr_t dialogResult) {
+  releaseTable(&gViewer.table);
+  // Any other result is a failure: the memory exhaustion, or a dialog that could not be created.
+  return dialogResult == kDialogQuit ? 0 : 1;
+}

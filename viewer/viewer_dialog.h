@@ -1,0 +1,51 @@
+// The viewer's dialog: its process-wide state and the flows behind the dialog's messages. The
+// flows reach the window only through platform.h, so the recording stand-in can drive them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+#include "viewer/point_table.h"
+#include "viewer/preview.h"
+#include "viewer/viewer_controls.h"
+
+// The viewer's state, one instance for the process.
+struct ViewerState {
+  std::string startupPath;  // path named by the command-line tail; empty without one
+  std::string outputName;   // the save dialog's initial name, from the path last chosen for loading
+  bool tableStale;          // set: the table must be neither drawn nor saved
+  PointTable table;
+  Extents extents;
+  PreviewArea previewArea;  // set once when the dialog starts
+};
+extern ViewerState gViewer;
+
+// Above this many cells (columnCapacity x rowCapacity) the save asks before it starts.
+constexpr int64_t kLargeSaveCells = 10000;
+constexpr const char kVersionText[] = "Ver.0.10.2";
+
+// What the platform side does once a flow has returned.
+enum class FlowOutcome {
+  carryOn,
+  exitOutOfMemory,  // the memory message has been shown: end the process with kExitOutOfMemory
+};
+constexpr int kExitOutOfMemory = 1;
+// Dialog results, which are also the process's exit statuses.
+constexpr intptr_t kDialogQuit = 0;
+constexpr intptr_t kDialogOutOfMemory = kExitOutOfMemory;
+
+// Process entry: takes the command-line tail (see commandLineTail) and starts with a fresh state.
+void viewerEnter(const char* commandLineTail);
+// Dialog initialisation: version text, stale table, preview area, 3D and Face checked, then the
+// start-up load of startupPath when there is one.
+FlowOutcome viewerStart(Dialog* dialog);
+// Paint request: redraws the table unless it is stale.
+void viewerPaint(Dialog* dialog);
+// A command by control identifier: 104 load, 106 save, 107 quit, 109/110 Dimension change; the
+// rest do nothing.
+FlowOutcome viewerCommand(Dialog* dialog, int controlId);
+// Close request: ends the dialog like the quit button.
+void viewerClose(Dialog* dialog);
+// After the dialog has ended: releases the table; returns the process's exit status.
+int viewerLeave(intptr_t dialogResult);

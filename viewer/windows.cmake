@@ -1,0 +1,16 @@
+# plotvane.exe and the programs its Wine test drives it with: Windows builds only.
+if(NOT WIN32)
+  return()
+endif()
+
+add_executable(plotvane WIN32
+  ${CMAKE_CURRENT_SOURCE_DIR}/main_win32.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/plotvane.rc)
+target_link_libraries(plotvane PRIVATE pv_viewer_core pv_platform_win32 pv_platform_files)
+
+# The Wine test's driver (a console program that works the dialog from outside) and the probe
+# that shows what the runtime's start-up leaves in the x87 control word. Built with every Windows
+# configuration, so the test needs nothing but the program's own build.
+add_executable(pv_wine_driver ${CMAKE_SOURCE_DIR}/tests/wine/driver.cpp)
+target_link_libraries(pv_wine_driver PRIVATE gdi32 user32 shell32)
+add_executable(pv_fpu_probe ${CMAKE_SOURCE_DIR}/tests/wine/fpu_probe.cpp)
