@@ -222,45 +222,17 @@ int64_t readXyzPoints(TextInput* in, XyzPoint* points, int64_t capacity) {
   double values[3];
   int valueIndex = 0;
   int64_t count = 0;
-  // The input may have grown since it was checked; the array does not.
-  auto endValue = [&](double value) {
+  // Commas and line ends are the same separator here. The input may have grown since it was
+  // checked; the array does not.
+  ScanEnd end = scanFields(in, &field, [&](double value, uint8_t) {
     values[valueIndex] = value;
-    if (++valueIndex < 3) return;
+    if (++valueIndex < 3) return true;
     valueIndex = 0;
     if (count < capacity) points[count++] = XyzPoint{values[0], values[1], values[2]};
-  };
-
-  const unsigned char* data;
-  size_t size;
-  while (textInputNext(in, &data, &size)) {
-    const unsigned char* p = data;
-    const unsigned char* const end = data + size;
-    while (p < end) {
-      uint8_t kind = kByteClass.of[*p];
-      if (kind == kByteKept) {
-        const unsigned char* start = p;
-        do ++p;
-        while (p < end && kByteClass.of[*p] == kByteKept);
-        if (field.size == 0 && p < end && kByteClass.of[*p] >= kByteComma) {
-          // The usual value: whole inside the block, so it is converted where it lies.
-          endValue(parseDecimal(reinterpret_cast<const char*>(start), static_cast<size_t>(p - start)));
-          ++p;
-          continue;
-        }
-        for (; start < p; ++start) {
-          if (!fieldAppend(&field, static_cast<char>(*start))) {
-            fieldRelease(&field);
-            return -1;
-          }
-        }
-        continue;
-      }
-      ++p;
-      if (kind != kByteDropped) endValue(fieldTake(&field));
-    }
-  }
+    return true;
+  });
   fieldRelease(&field);
-  return count;
+  return end == ScanEnd::outOfMemory ? -1 : count;
 }
 
 int compareXyzPoints(const XyzPoint& a, const XyzPoint& b) {
