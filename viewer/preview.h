@@ -15,7 +15,7 @@ struct PreviewArea {
 };
 
 // Every coordinate handed to the canvas lies within +-kPixelLimit: the range a GDI device
-// coordinate may take. Points mapped beyond it are pulled in to it.
+// coordinate may take. Points mapped beyond it are pulled in to within it.
 constexpr int32_t kPixelLimit = 1 << 27;
 
 // The fit of one drawing. drawable is false when nothing but the frame can be drawn: both
