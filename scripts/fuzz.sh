@@ -17,8 +17,12 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j2 >/dev/null
+mkdir -p build
+if ! { cmake --preset fuzz && cmake --build --preset fuzz; } >build/fuzz-build.log 2>&1; then
+  tail -n 40 build/fuzz-build.log
+  echo "fuzz: the build failed (build/fuzz-build.log)"
+  exit 1
+fi
 if [ ${#targets[@]} -eq 0 ]; then
   for exe in build/fuzz/bin/fuzz_*; do targets+=("$(basename "$exe" | sed 's/^fuzz_//')"); done
 fi
