@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/memory.h"
 #include "common/numbers.h"
 #include "common/text_input.h"
 
@@ -42,7 +43,7 @@ inline void fieldInit(FieldText* f) {
 }
 
 inline void fieldRelease(FieldText* f) {
-  if (f->data != f->inlineBuffer) std::free(f->data);
+  if (f->data != f->inlineBuffer) releaseBytes(f->data);
   fieldInit(f);
 }
 

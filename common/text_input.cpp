@@ -3,8 +3,9 @@
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
+
+#include "common/memory.h"
 
 namespace {
 
@@ -12,7 +13,7 @@ constexpr size_t kBlockSize = 1 << 16;
 constexpr unsigned char kCtrlZ = 0x1A;
 
 bool allocateBuffer(TextInput* in) {
-  in->buffer = static_cast<unsigned char*>(std::malloc(kBlockSize));
+  in->buffer = static_cast<unsigned char*>(allocateBytes(kBlockSize));
   in->bufferCapacity = in->buffer ? kBlockSize : 0;
   in->ended = false;
   in->failed = false;
@@ -52,6 +53,7 @@ bool textInputOpen(TextInput* in, const char* path) {
   if (!allocateBuffer(in)) {
     std::fclose(in->file);
     in->file = nullptr;
+    errno = ENOMEM;  // the file is fine; the caller must not report it as unreadable
     return false;
   }
   return true;
@@ -61,12 +63,14 @@ bool textInputOpenMemory(TextInput* in, const void* data, size_t size) {
   *in = TextInput{};
   in->memory = static_cast<const unsigned char*>(data);
   in->memorySize = size;
-  return allocateBuffer(in);
+  if (allocateBuffer(in)) return true;
+  errno = ENOMEM;
+  return false;
 }
 
 void textInputClose(TextInput* in) {
   if (in->file) std::fclose(in->file);
-  std::free(in->buffer);
+  releaseBytes(in->buffer);
   *in = TextInput{};
 }
 

@@ -16,9 +16,11 @@ struct TextInput {
   bool failed; // a read error ended the data early
 };
 
-// Opens path in binary mode. Returns false (errno set by the runtime) when it cannot be opened.
+// Opens path in binary mode. Returns false with errno set when it cannot be opened; ENOMEM means
+// memory ran out (for the input's buffer, or in the runtime), not that the file is unreadable.
 bool textInputOpen(TextInput* in, const char* path);
-// Reads the given bytes instead of a file; they must outlive the input.
+// Reads the given bytes instead of a file; they must outlive the input. False (errno ENOMEM) when
+// memory for the buffer ran out.
 bool textInputOpenMemory(TextInput* in, const void* data, size_t size);
 void textInputClose(TextInput* in);
 // Starts the data again from the first byte.

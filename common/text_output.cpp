@@ -1,7 +1,6 @@
 #include "common/text_output.h"
 
-#include <cstdlib>
-
+#include "common/memory.h"
 #include "common/numbers.h"
 
 namespace {
@@ -10,7 +9,7 @@ constexpr size_t kBlockSize = 1 << 18;
 
 bool textOutputBegin(TextOutput* out, DrainFunction drain, void* context) {
   *out = TextOutput{};
-  out->buffer = static_cast<char*>(std::malloc(kBlockSize));
+  out->buffer = static_cast<char*>(allocateBytes(kBlockSize));
   if (!out->buffer) return false;
   out->capacity = kBlockSize;
   out->drain = drain;
@@ -26,7 +25,7 @@ void textOutputFlushBlock(TextOutput* out) {
 
 bool textOutputEnd(TextOutput* out) {
   textOutputFlushBlock(out);
-  std::free(out->buffer);
+  releaseBytes(out->buffer);
   out->buffer = nullptr;
   out->capacity = 0;
   return out->ok;

@@ -18,6 +18,7 @@ struct TextOutput {
   bool ok;  // false once any block failed to drain; later output is dropped
 };
 
+// False when memory for the buffer ran out; textOutputEnd is then harmless.
 bool textOutputBegin(TextOutput* out, DrainFunction drain, void* context);
 // Drains what is buffered and releases the buffer; returns whether every byte was drained.
 bool textOutputEnd(TextOutput* out);

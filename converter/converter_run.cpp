@@ -1,6 +1,8 @@
 #include "converter/converter_run.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <new>
 
 #include "common/command_line.h"
 #include "common/text_output.h"
@@ -58,6 +60,41 @@ bool opensForReading(const std::string& path) {
   return true;
 }
 
+enum class Opened { yes, no, outOfMemory };
+
+// Input from the tail or the open dialog. `no` after its own message; outOfMemory without one.
+Opened openInput(ConverterRun* run, TextInput* in) {
+  if (!run->tail.empty()) {
+    run->inputPath = run->tail;
+  } else if (!chooseCsvFile(&run->inputPath, true)) {
+    showError(kNoFileChosen);
+    return Opened::no;
+  }
+  if (!textInputOpen(in, run->inputPath.c_str())) {
+    if (errno == ENOMEM) return Opened::outOfMemory;  // the file itself may be fine
+    showError(kReadFileError);
+    return Opened::no;
+  }
+  return Opened::yes;
+}
+
+// Output named automatically or in the save dialog. `no` after its own message, where it has one;
+// outOfMemory without one.
+Opened openOutput(ConverterRun* run, OutputFile** file) {
+  if (!run->tail.empty()) {
+    if (!makeAutoOutputName(run)) return Opened::no;
+  } else if (!chooseCsvFile(&run->outputPath, false)) {
+    showError(kNoFileChosen);
+    return Opened::no;
+  }
+  std::string error;
+  *file = outputFileCreate(run->outputPath.c_str(), &error);
+  if (*file) return Opened::yes;
+  if (errno == ENOMEM) return Opened::outOfMemory;
+  showError(kSaveFileError);
+  return Opened::no;
+}
+
 }  // namespace
 
 bool chooseCsvFile(std::string* path, bool open) {
@@ -70,18 +107,11 @@ bool chooseCsvFile(std::string* path, bool open) {
   return chooseFile(setup, path);
 }
 
+// Shows the memory message itself, so that a failure always comes after a message.
 bool openInputFile(ConverterRun* run, TextInput* in) {
-  if (!run->tail.empty()) {
-    run->inputPath = run->tail;
-  } else if (!chooseCsvFile(&run->inputPath, true)) {
-    showError(kNoFileChosen);
-    return false;
-  }
-  if (!textInputOpen(in, run->inputPath.c_str())) {
-    showError(kReadFileError);
-    return false;
-  }
-  return true;
+  Opened opened = openInput(run, in);
+  if (opened == Opened::outOfMemory) showError(kOutOfMemory);
+  return opened == Opened::yes;
 }
 
 bool makeAutoOutputName(ConverterRun* run) {
@@ -101,16 +131,10 @@ bool makeAutoOutputName(ConverterRun* run) {
   return false;
 }
 
+// Shows the memory message itself, so that a failure always comes after a message.
 OutputFile* openOutputFile(ConverterRun* run) {
-  if (!run->tail.empty()) {
-    if (!makeAutoOutputName(run)) return nullptr;
-  } else if (!chooseCsvFile(&run->outputPath, false)) {
-    showError(kNoFileChosen);
-    return nullptr;
-  }
-  std::string error;
-  OutputFile* file = outputFileCreate(run->outputPath.c_str(), &error);
-  if (!file) showError(kSaveFileError);
+  OutputFile* file = nullptr;
+  if (openOutput(run, &file) == Opened::outOfMemory) showError(kOutOfMemory);
   return file;
 }
 
@@ -121,56 +145,102 @@ void startViewer(const ConverterRun& run) {
   showError(text.c_str());
 }
 
-int runConverter(const char* commandLineTail) {
-  ConverterRun run{};
-  run.tail = pathFromTail(commandLineTail);
+namespace {
 
+// What a run holds, so that the memory path can release it wherever exhaustion struck.
+struct RunFiles {
   TextInput in;
-  if (!openInputFile(&run, &in)) {
-    showError(kReadFileError);
-    return 1;
+  bool inputOpen;
+  OutputFile* output;  // until committed or discarded
+  bool converted;      // the grid file is in place
+};
+
+void closeInput(RunFiles* files) {
+  if (!files->inputOpen) return;
+  textInputClose(&files->in);
+  files->inputOpen = false;
+}
+
+void discardOutput(RunFiles* files) {
+  if (!files->output) return;
+  outputFileDiscard(files->output);
+  files->output = nullptr;
+}
+
+// Memory exhaustion at any step: one message, nothing left behind but a grid file already in
+// place, and no viewer. Only a run that had converted the file still ends with status 0.
+int outOfMemory(RunFiles* files) {
+  closeInput(files);
+  discardOutput(files);
+  showError(kOutOfMemory);
+  return files->converted ? 0 : 1;
+}
+
+int convert(const char* commandLineTail, ConverterRun* run, RunFiles* files) {
+  run->tail = pathFromTail(commandLineTail);
+  switch (openInput(run, &files->in)) {
+    case Opened::no: showError(kReadFileError); return 1;
+    case Opened::outOfMemory: return outOfMemory(files);
+    case Opened::yes: files->inputOpen = true; break;
   }
   XyzListShape shape;
-  int64_t checkResult = validateXyzList(&in, &shape);
-  if (in.failed) {
+  int64_t checkResult = validateXyzList(&files->in, &shape);
+  if (files->in.failed) {
     // The data did not read to its end (or could not be read again): nothing to convert.
-    textInputClose(&in);
+    closeInput(files);
     showError(kReadFileError);
     return 1;
   }
   if (checkResult <= 0) {
-    textInputClose(&in);
+    closeInput(files);
     showCheckFailure(checkResult);
     return 1;
   }
 
-  OutputFile* file = openOutputFile(&run);
-  if (!file) {
-    textInputClose(&in);
-    showError(kSaveFileError);
-    return 1;
+  switch (openOutput(run, &files->output)) {
+    case Opened::no:
+      closeInput(files);
+      showError(kSaveFileError);
+      return 1;
+    case Opened::outOfMemory: return outOfMemory(files);
+    case Opened::yes: break;
   }
   TextOutput out;
-  FoldResult result = FoldResult::outOfMemory;
-  bool written = false;
-  if (textOutputBegin(&out, drainToOutputFile, file)) {
-    result = foldXyzList(&in, shape.pointCapacity, &out);
-    written = textOutputEnd(&out);
-  }
-  bool readFailed = in.failed;
-  textInputClose(&in);
-  if (result != FoldResult::ok || readFailed || !written) {
-    outputFileDiscard(file);
-    showError(result != FoldResult::ok ? kOutOfMemory : readFailed ? kReadFileError : kSaveFileError);
+  if (!textOutputBegin(&out, drainToOutputFile, files->output)) return outOfMemory(files);
+  FoldResult result = foldXyzList(&files->in, shape.pointCapacity, &out);
+  bool written = textOutputEnd(&out);
+  bool readFailed = files->in.failed;
+  closeInput(files);
+  if (result == FoldResult::outOfMemory) return outOfMemory(files);
+  if (readFailed || !written) {
+    discardOutput(files);
+    showError(readFailed ? kReadFileError : kSaveFileError);
     return 1;
   }
   // Flushing, closing or moving the file into place can still fail (a full disk, for one).
+  OutputFile* file = files->output;
+  files->output = nullptr;  // the commit releases it either way
   std::string error;
   if (!outputFileCommit(file, &error)) {
+    if (errno == ENOMEM) return outOfMemory(files);
     showError(kSaveFileError);
     return 1;
   }
+  files->converted = true;
 
-  if (!run.tail.empty()) startViewer(run);
+  if (!run->tail.empty()) startViewer(*run);
   return 0;
+}
+
+}  // namespace
+
+int runConverter(const char* commandLineTail) {
+  ConverterRun run{};
+  RunFiles files{};
+  // The run's strings report exhaustion with std::bad_alloc; it ends here, in the memory path.
+  try {
+    return convert(commandLineTail, &run, &files);
+  } catch (const std::bad_alloc&) {
+    return outOfMemory(&files);
+  }
 }

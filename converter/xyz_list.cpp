@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/field_scanner.h"
+#include "common/memory.h"
 #include "common/numbers.h"
 
 namespace {
@@ -281,15 +282,15 @@ FoldResult foldXyzList(TextInput* in, int64_t pointCapacity, TextOutput* out) {
   if (pointCapacity < 0 || static_cast<uint64_t>(pointCapacity) > SIZE_MAX / sizeof(XyzPoint))
     return FoldResult::outOfMemory;
   size_t bytes = static_cast<size_t>(pointCapacity) * sizeof(XyzPoint);
-  XyzPoint* points = static_cast<XyzPoint*>(std::malloc(bytes ? bytes : 1));
+  XyzPoint* points = static_cast<XyzPoint*>(allocateBytes(bytes ? bytes : 1));
   if (!points) return FoldResult::outOfMemory;
   int64_t count = readXyzPoints(in, points, pointCapacity);
   if (count < 0) {
-    std::free(points);
+    releaseBytes(points);
     return FoldResult::outOfMemory;
   }
   sortXyzPoints(points, static_cast<size_t>(count));
   writeGridFile(out, points, static_cast<size_t>(count));
-  std::free(points);
+  releaseBytes(points);
   return FoldResult::ok;
 }

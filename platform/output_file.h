@@ -1,6 +1,6 @@
 // Output files that replace their target only once complete: the document goes to a temporary
 // file in the target's folder, and only a fully written, flushed file is moved onto the target.
-// A failed save therefore never destroys the file that was there.
+// A failed save therefore never destroys the file that was there. None of these functions throws.
 #pragma once
 
 #include <cstddef>
@@ -8,14 +8,37 @@
 
 struct OutputFile;
 
-// Creates the temporary file beside targetPath. nullptr on failure, with the system's message.
+// Creates the temporary file beside targetPath. nullptr on failure, with the system's message in
+// *error and its number in errno (ENOMEM when memory ran out).
 OutputFile* outputFileCreate(const char* targetPath, std::string* error);
 // Writes all bytes or returns false (the file is then doomed: commit will fail).
 bool outputFileWrite(OutputFile* file, const char* data, size_t size);
-// Flushes, closes and moves the file onto its target; on failure removes it. Frees the handle.
+// Flushes, closes and moves the file onto its target; on failure removes it, with the message in
+// *error and its number in errno. Frees the handle.
 bool outputFileCommit(OutputFile* file, std::string* error);
 // Closes and removes the temporary file. Frees the handle.
 void outputFileDiscard(OutputFile* file);
 
 // A drain for TextOutput (context: OutputFile*).
 bool drainToOutputFile(void* context, const char* data, size_t size);
+
+// --- test hook ----------------------------------------------------------------------------------
+// Fault injection for tests; the programs never arm it. An armed fault strikes once, in whichever
+// output file reaches its point first, with the error a full disk (writes) or a failing device
+// (flush, close, move) gives; the real handle is still closed and the temporary file removed.
+enum class OutputFaultPoint {
+  none,
+  write,       // system write call number `write` (counted from 1) fails, writing nothing
+  shortWrite,  // that call writes only half of its bytes, and the call for the rest fails
+  flush,       // flushing the data to the disk at commit
+  close,       // closing the handle at commit
+  move,        // moving the complete file onto its target
+};
+struct OutputFault {
+  OutputFaultPoint point;
+  int write;  // for write and shortWrite
+};
+// Arms the fault (OutputFault{} disarms) and restarts the count of write calls.
+void outputFileInjectFailure(OutputFault fault);
+// System write calls made by output files since the last outputFileInjectFailure.
+int outputFileWriteCalls();

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/memory.h"
 #include "common/numbers.h"
 #include "platform/output_file.h"
 
@@ -40,8 +41,8 @@ struct ValueTexts {
 };
 
 void releaseTexts(ValueTexts* texts) {
-  std::free(texts->text);
-  std::free(texts->ends);
+  releaseBytes(texts->text);
+  releaseBytes(texts->ends);
   *texts = ValueTexts{};
 }
 
@@ -50,8 +51,8 @@ void formatTexts(ValueTexts* texts, size_t count, ValueAt valueAt) {
   releaseTexts(texts);
   // Typical values need far less than the worst case; grow when a long one comes.
   size_t capacity = count * 24 + kFixedTextMax + 2 + kShortText;
-  texts->text = static_cast<char*>(std::malloc(capacity));
-  texts->ends = static_cast<size_t*>(std::malloc((count + 1) * sizeof(size_t)));
+  texts->text = static_cast<char*>(allocateBytes(capacity));
+  texts->ends = static_cast<size_t*>(allocateBytes((count + 1) * sizeof(size_t)));
   if (!texts->text || !texts->ends) {
     releaseTexts(texts);
     return;
@@ -60,7 +61,7 @@ void formatTexts(ValueTexts* texts, size_t count, ValueAt valueAt) {
   for (size_t k = 0; k < count; ++k) {
     if (capacity - used < kFixedTextMax + 2 + kShortText) {
       size_t bigger = capacity * 2;
-      char* grown = static_cast<char*>(std::realloc(texts->text, bigger));
+      char* grown = static_cast<char*>(reallocateBytes(texts->text, bigger));
       if (!grown) {
         releaseTexts(texts);
         return;
@@ -260,13 +261,16 @@ void writeDxfDocument(TextOutput* out, const PointTable& table, DxfMethod method
   put(out, kSectionEnd);
 }
 
+// Every false return leaves the error's number in errno; ENOMEM means memory ran out, and the save
+// command then takes the program's memory path instead of reporting a write error.
 bool saveDxfFile(const char* path, const PointTable& table, DxfMethod method, std::string* error) {
   OutputFile* file = outputFileCreate(path, error);
   if (!file) return false;
   TextOutput out;
   if (!textOutputBegin(&out, drainToOutputFile, file)) {
     outputFileDiscard(file);
-    *error = std::strerror(ENOMEM);
+    assignText(error, std::strerror(ENOMEM));
+    errno = ENOMEM;
     return false;
   }
   writeDxfDocument(&out, table, method);

@@ -1,10 +1,10 @@
 #include "viewer/point_table.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 
 #include "common/field_scanner.h"
+#include "common/memory.h"
 
 namespace {
 
@@ -16,11 +16,11 @@ bool allocateTable(PointTable* table, int64_t columns, int64_t rowCapacity) {
   uint64_t rowCount = static_cast<uint64_t>(rowCapacity) + 1;
   uint64_t cells = static_cast<uint64_t>(columns) * rowCount;
   if (cells > SIZE_MAX / sizeof(double) || rowCount > SIZE_MAX / sizeof(double*)) return false;
-  double** rows = static_cast<double**>(std::malloc(static_cast<size_t>(rowCount) * sizeof(double*)));
-  double* block = static_cast<double*>(std::calloc(static_cast<size_t>(cells), sizeof(double)));
-  if (!rows || !block) {
-    std::free(rows);
-    std::free(block);
+  double** rows = static_cast<double**>(allocateBytes(static_cast<size_t>(rowCount) * sizeof(double*)));
+  if (!rows) return false;
+  double* block = static_cast<double*>(allocateZeroed(static_cast<size_t>(cells), sizeof(double)));
+  if (!block) {
+    releaseBytes(rows);
     return false;
   }
   for (uint64_t r = 0; r < rowCount; ++r) rows[r] = block + r * static_cast<uint64_t>(columns);
@@ -68,8 +68,8 @@ void startRead(PointTable* table, Extents* extents) {
 
 void releaseTable(PointTable* table) {
   if (table->rows && table->columnCapacity != 0 && table->rowCapacity != 0) {
-    std::free(table->rows[0]);
-    std::free(table->rows);
+    releaseBytes(table->rows[0]);
+    releaseBytes(table->rows);
   }
   *table = PointTable{};
 }

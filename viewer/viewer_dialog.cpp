@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "common/command_line.h"
 #include "common/text_input.h"
@@ -24,6 +25,18 @@ constexpr FileDialogSetup kSaveDialog{true, "DXF(*.dxf)", "*.dxf", "dxf", "ãƒ•ã‚
 
 enum class Dimension { twoD, threeD };
 
+// Set when the process entry ran out of memory before a dialog existed to say so; the dialog's
+// start then takes the memory path at once.
+bool gEntryOutOfMemory = false;
+
+// Memory exhaustion, wherever it happens, ends the process: the message, then status 1. Nothing
+// may draw or save the table in the meantime (it may be half read).
+FlowOutcome outOfMemory(Dialog* dialog) {
+  gViewer.tableStale = true;
+  messageBox(dialog, kOutOfMemoryText, "Error", MessageButtons::ok);
+  return FlowOutcome::exitOutOfMemory;
+}
+
 void reportError(const char* prefix, const std::string& message) {
   writeErrorStream((prefix + message + "\n").c_str());
 }
@@ -42,6 +55,7 @@ void drawTable(Dialog* dialog, Dimension dimension) {
 FlowOutcome loadTable(Dialog* dialog, const std::string& path, Dimension dimension) {
   TextInput in;
   if (!textInputOpen(&in, path.c_str())) {
+    if (errno == ENOMEM) return outOfMemory(dialog);  // the file itself may be fine
     reportError(kReadError, std::strerror(errno));
     return FlowOutcome::carryOn;
   }
@@ -52,8 +66,7 @@ FlowOutcome loadTable(Dialog* dialog, const std::string& path, Dimension dimensi
                                                    : readGridFile(&in, &gViewer.table, &gViewer.extents);
   if (result == ReadResult::outOfMemory) {
     textInputClose(&in);
-    messageBox(dialog, kOutOfMemoryText, "Error", MessageButtons::ok);
-    return FlowOutcome::exitOutOfMemory;
+    return outOfMemory(dialog);
   }
   drawTable(dialog, dimension);
   textInputClose(&in);
@@ -91,20 +104,24 @@ bool confirmLargeSave(Dialog* dialog) {
   return messageBox(dialog, kLargeSaveQuestion, "Note", MessageButtons::okCancel) == MessageAnswer::ok;
 }
 
-void saveCommand(Dialog* dialog) {
+FlowOutcome saveCommand(Dialog* dialog) {
   // A grid file without a complete first line leaves no table: there is nothing to save.
-  if (gViewer.tableStale || !gViewer.table.rows) return;
-  if (!confirmLargeSave(dialog)) return;
+  if (gViewer.tableStale || !gViewer.table.rows) return FlowOutcome::carryOn;
+  if (!confirmLargeSave(dialog)) return FlowOutcome::carryOn;
   std::string path = gViewer.outputName;
-  if (!chooseFile(kSaveDialog, &path)) return;
+  if (!chooseFile(kSaveDialog, &path)) return FlowOutcome::carryOn;
   DxfMethod method{isButtonChecked(dialog, ID_TWO_D), isButtonChecked(dialog, ID_LINE),
                    isButtonChecked(dialog, ID_MESH), isButtonChecked(dialog, ID_FACE)};
   std::string error;
   if (!saveDxfFile(path.c_str(), gViewer.table, method, &error)) {
+    // Memory exhaustion takes the program's one memory path, as while reading; the old file is
+    // still in place either way.
+    if (errno == ENOMEM) return outOfMemory(dialog);
     reportError(kWriteError, error);
-    return;
+    return FlowOutcome::carryOn;
   }
   setStatusText(dialog, kStatusSaved);
+  return FlowOutcome::carryOn;
 }
 
 // The loaded table stays in memory, but it was read for the other dimension.
@@ -114,17 +131,10 @@ void dimensionChange(Dialog* dialog) {
   gViewer.tableStale = true;
 }
 
-}  // namespace
-
-void viewerEnter(const char* commandLineTail) {
-  releaseTable(&gViewer.table);
-  gViewer = ViewerState{};
-  gViewer.startupPath = pathFromTail(commandLineTail);
-}
-
-FlowOutcome viewerStart(Dialog* dialog) {
+FlowOutcome startFlow(Dialog* dialog) {
   setControlText(dialog, ID_VERSION_LABEL, kVersionText);
   gViewer.tableStale = true;
+  if (gEntryOutOfMemory) return outOfMemory(dialog);
   int panelWidth, panelHeight, dialogWidth, dialogHeight;
   clientSize(dialog, ID_PANEL, &panelWidth, &panelHeight);
   clientSize(dialog, 0, &dialogWidth, &dialogHeight);
@@ -135,21 +145,52 @@ FlowOutcome viewerStart(Dialog* dialog) {
   return loadStartupFile(dialog);
 }
 
-void viewerPaint(Dialog* dialog) {
-  if (gViewer.tableStale) return;
-  drawTable(dialog, checkedDimension(dialog));
-}
-
-FlowOutcome viewerCommand(Dialog* dialog, int controlId) {
+FlowOutcome commandFlow(Dialog* dialog, int controlId) {
   switch (controlId) {
     case ID_LOAD_BUTTON: return loadCommand(dialog);
-    case ID_SAVE_BUTTON: saveCommand(dialog); break;
+    case ID_SAVE_BUTTON: return saveCommand(dialog);
     case ID_QUIT_BUTTON: endDialog(dialog, kDialogQuit); break;
     case ID_TWO_D:
     case ID_THREE_D: dimensionChange(dialog); break;
     default: break;
   }
   return FlowOutcome::carryOn;
+}
+
+}  // namespace
+
+// The flows allocate strings as well as tables; the standard library reports exhaustion with
+// std::bad_alloc, which ends in the entry points below, in the same memory path.
+void viewerEnter(const char* commandLineTail) {
+  releaseTable(&gViewer.table);
+  gViewer = ViewerState{};
+  gEntryOutOfMemory = false;
+  try {
+    gViewer.startupPath = pathFromTail(commandLineTail);
+  } catch (const std::bad_alloc&) {
+    gEntryOutOfMemory = true;
+  }
+}
+
+FlowOutcome viewerStart(Dialog* dialog) {
+  try {
+    return startFlow(dialog);
+  } catch (const std::bad_alloc&) {
+    return outOfMemory(dialog);
+  }
+}
+
+void viewerPaint(Dialog* dialog) {
+  if (gViewer.tableStale) return;
+  drawTable(dialog, checkedDimension(dialog));
+}
+
+FlowOutcome viewerCommand(Dialog* dialog, int controlId) {
+  try {
+    return commandFlow(dialog, controlId);
+  } catch (const std::bad_alloc&) {
+    return outOfMemory(dialog);
+  }
 }
 
 void viewerClose(Dialog* dialog) { endDialog(dialog, kDialogQuit); }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "common/memory.h"
+
 struct Dialog {
   int unused;
 };
@@ -11,6 +13,15 @@ struct Dialog {
 namespace {
 Recording gRecording;
 Dialog gDialog;
+
+// The stand-in's bookkeeping is no allocation of the program under test: fault-injection tests
+// neither count it nor make it fail.
+struct StandInAllocations {
+  StandInAllocations() { pauseAllocationHook(); }
+  ~StandInAllocations() { resumeAllocationHook(); }
+  StandInAllocations(const StandInAllocations&) = delete;
+  StandInAllocations& operator=(const StandInAllocations&) = delete;
+};
 
 void log(std::string text) { gRecording.events.push_back(std::move(text)); }
 }  // namespace
@@ -20,12 +31,20 @@ void recordingReset() { gRecording = Recording{}; }
 Dialog* recordingDialog() { return &gDialog; }
 
 void canvasFrame(Canvas* canvas, int left, int top, int right, int bottom) {
+  StandInAllocations standIn;
   canvas->ops.push_back({CanvasOp::frame, left, top, right, bottom});
 }
-void canvasMoveTo(Canvas* canvas, int x, int y) { canvas->ops.push_back({CanvasOp::moveTo, x, y, 0, 0}); }
-void canvasLineTo(Canvas* canvas, int x, int y) { canvas->ops.push_back({CanvasOp::lineTo, x, y, 0, 0}); }
+void canvasMoveTo(Canvas* canvas, int x, int y) {
+  StandInAllocations standIn;
+  canvas->ops.push_back({CanvasOp::moveTo, x, y, 0, 0});
+}
+void canvasLineTo(Canvas* canvas, int x, int y) {
+  StandInAllocations standIn;
+  canvas->ops.push_back({CanvasOp::lineTo, x, y, 0, 0});
+}
 
 Canvas* surfaceBegin(Dialog*) {
+  StandInAllocations standIn;
   ++gRecording.drawings;
   gRecording.canvas.ops.clear();
   log("draw");
@@ -34,11 +53,16 @@ Canvas* surfaceBegin(Dialog*) {
 void surfaceEnd(Dialog*, Canvas*) {}
 
 void setControlText(Dialog*, int controlId, const char* text) {
+  StandInAllocations standIn;
   gRecording.controlTexts[controlId] = text;
   log("text " + std::to_string(controlId) + " " + text);
 }
-bool isButtonChecked(Dialog*, int controlId) { return gRecording.checked[controlId]; }
+bool isButtonChecked(Dialog*, int controlId) {
+  StandInAllocations standIn;
+  return gRecording.checked[controlId];
+}
 void checkButton(Dialog*, int controlId) {
+  StandInAllocations standIn;
   // Automatic radio buttons: checking one clears the others of its group.
   static const int groups[][3] = {{109, 110, 0}, {111, 112, 113}};
   for (const auto& group : groups)
@@ -50,10 +74,12 @@ void checkButton(Dialog*, int controlId) {
   log("check " + std::to_string(controlId));
 }
 void showControl(Dialog*, int controlId, bool visible) {
+  StandInAllocations standIn;
   gRecording.hidden[controlId] = !visible;
   log((visible ? "show " : "hide ") + std::to_string(controlId));
 }
 void setStatusText(Dialog*, const char* text) {
+  StandInAllocations standIn;
   gRecording.statusText = text;
   log(std::string("status ") + text);
 }
@@ -63,12 +89,14 @@ void clientSize(Dialog*, int controlId, int* width, int* height) {
   *height = it == gRecording.clientSizes.end() ? 0 : it->second.second;
 }
 void endDialog(Dialog*, int result) {
+  StandInAllocations standIn;
   gRecording.dialogEnded = true;
   gRecording.dialogResult = result;
   log("end " + std::to_string(result));
 }
 
 MessageAnswer messageBox(Dialog* owner, const char* text, const char* caption, MessageButtons buttons) {
+  StandInAllocations standIn;
   log(std::string("messageBox ") + (owner ? "owned " : "") + caption + (buttons == MessageButtons::okCancel ? " [OK Cancel]: " : ": ") + text);
   if (gRecording.messageAnswers.empty()) return MessageAnswer::ok;
   MessageAnswer answer = gRecording.messageAnswers.front();
@@ -77,23 +105,31 @@ MessageAnswer messageBox(Dialog* owner, const char* text, const char* caption, M
 }
 
 bool chooseFile(const FileDialogSetup& setup, std::string* path) {
-  gRecording.fileDialogs.push_back(setup);
-  gRecording.fileDialogInitialNames.push_back(*path);
-  log(std::string(setup.save ? "saveDialog " : "openDialog ") + setup.title + " [" + *path + "]");
-  if (gRecording.fileAnswers.empty()) return false;
-  std::optional<std::string> answer = gRecording.fileAnswers.front();
-  gRecording.fileAnswers.pop_front();
-  if (!answer) return false;
+  std::optional<std::string> answer;
+  {
+    StandInAllocations standIn;
+    gRecording.fileDialogs.push_back(setup);
+    gRecording.fileDialogInitialNames.push_back(*path);
+    log(std::string(setup.save ? "saveDialog " : "openDialog ") + setup.title + " [" + *path + "]");
+    if (gRecording.fileAnswers.empty()) return false;
+    answer = std::move(gRecording.fileAnswers.front());
+    gRecording.fileAnswers.pop_front();
+    if (!answer) return false;
+  }
+  // The chosen name goes into the caller's string, as the real dialog's does: that allocation
+  // is the program's.
   *path = *answer;
   return true;
 }
 
 void writeErrorStream(const char* text) {
+  StandInAllocations standIn;
   gRecording.errorStream += text;
   log(std::string("stderr ") + text);
 }
 
 long long shellStart(const char* file, const char* parameters) {
+  StandInAllocations standIn;
   log(std::string("shellStart ") + file + " " + parameters);
   if (gRecording.shellResults.empty()) return 42;
   long long result = gRecording.shellResults.front();

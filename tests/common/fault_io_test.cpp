@@ -1,0 +1,205 @@
+// Memory exhaustion and failing writes in the shared text streams and output files: every failure
+// is told apart (memory or the file), and none of them leaves a file behind or touches the target.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/text_input.h"
+#include "common/text_output.h"
+#include "platform/output_file.h"
+#include "tests/common/fault_operator_new.h"
+#include "tests/common/fault_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string contents(const fs::path& path) {
+  std::string bytes;
+  if (std::FILE* file = std::fopen(path.string().c_str(), "rb")) {
+    for (int c; (c = std::fgetc(file)) != EOF;) bytes += static_cast<char>(c);
+    std::fclose(file);
+  }
+  return bytes;
+}
+
+void put(const fs::path& path, const std::string& bytes) {
+  std::FILE* file = std::fopen(path.string().c_str(), "wb");
+  ASSERT_TRUE(file);
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+}
+
+std::vector<std::string> namesIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class FaultIo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder = fs::path(::testing::TempDir()) / ("pv-fault-io-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    target = folder / "target.txt";
+    put(target, "old");
+  }
+  void TearDown() override {
+    allocationFailuresOff();
+    outputFileInjectFailure(OutputFault{});
+    fs::remove_all(folder);
+  }
+  fs::path folder, target;
+};
+
+// A stream that cannot get its buffer says ENOMEM, which no unreadable file does.
+TEST_F(FaultIo, TextInputTellsMemoryFromAnUnreadableFile) {
+  struct Case {
+    const char* name;
+    fs::path path;
+    bool failAllocation;
+    bool opens;
+    int errorNumber;
+  } cases[] = {
+      {"readable file", target, false, true, 0},
+      {"readable file, no memory for the buffer", target, true, false, ENOMEM},
+      {"missing file", folder / "missing.txt", false, false, ENOENT},
+      {"missing file, no memory for the buffer", folder / "missing.txt", true, false, ENOENT},
+  };
+  for (const Case& c : cases) {
+    const std::string path = c.path.string();
+    TextInput in;
+    errno = 0;
+    if (c.failAllocation) failAllocationAfter(0);
+    bool opened = textInputOpen(&in, path.c_str());
+    int errorNumber = errno;
+    allocationFailuresOff();
+    EXPECT_EQ(opened, c.opens) << c.name;
+    if (opened) {
+      textInputClose(&in);
+    } else {
+      EXPECT_EQ(errorNumber, c.errorNumber) << c.name;
+    }
+  }
+  const char bytes[] = "1,2,3\n";
+  TextInput in;
+  failAllocationAfter(0);
+  EXPECT_FALSE(textInputOpenMemory(&in, bytes, sizeof bytes - 1));
+  EXPECT_EQ(errno, ENOMEM);
+  allocationFailuresOff();
+
+  TextOutput out;
+  std::string sink;
+  failAllocationAfter(0);
+  EXPECT_FALSE(textOutputBegin(&out, drainToString, &sink));
+  allocationFailuresOff();
+  EXPECT_FALSE(textOutputEnd(&out));  // harmless, and nothing was drained
+  EXPECT_EQ(sink, "");
+}
+
+// Each allocation of a file's creation fails in turn: no handle, ENOMEM, and nothing on disk.
+TEST_F(FaultIo, OutputFileCreationOutOfMemory) {
+  struct Created {
+    OutputFile* file;
+    int errorNumber;
+    std::string error;
+  };
+  const std::string path = target.string();
+  auto prepare = [] {};
+  auto act = [&] {
+    Created created{nullptr, 0, {}};
+    created.file = outputFileCreate(path.c_str(), &created.error);
+    created.errorNumber = errno;
+    return created;
+  };
+  failEveryAllocation("output file creation", prepare, act, [&](Created created, bool struck) {
+    if (created.file) {
+      EXPECT_FALSE(struck);
+      outputFileDiscard(created.file);
+    } else {
+      EXPECT_TRUE(struck);
+      EXPECT_EQ(created.errorNumber, ENOMEM);
+      // Without memory even for the message, the message stays empty.
+      if (!created.error.empty()) {
+        EXPECT_EQ(created.error, std::strerror(ENOMEM));
+      }
+    }
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
+    EXPECT_EQ(contents(target), "old");
+  });
+}
+
+// Three writes, then a commit with a fault at each write (in full, or after half of it) and at each
+// step of the commit: the commit fails with the fault's message and number, removes the temporary
+// file and leaves the target alone.
+TEST_F(FaultIo, OutputFileFaultsAtEveryWriteAndAtTheCommit) {
+  struct Case {
+    const char* name;
+    OutputFault fault;
+    bool writeFails;  // outputFileWrite reports the failure itself
+    int errorNumber;
+  } cases[] = {
+      {"no fault", {OutputFaultPoint::none, 0}, false, 0},
+      {"first write", {OutputFaultPoint::write, 1}, true, ENOSPC},
+      {"last write", {OutputFaultPoint::write, 3}, true, ENOSPC},
+      {"first write, half written", {OutputFaultPoint::shortWrite, 1}, true, ENOSPC},
+      {"second write, half written", {OutputFaultPoint::shortWrite, 2}, true, ENOSPC},
+      {"flush", {OutputFaultPoint::flush, 0}, false, EIO},
+      {"close", {OutputFaultPoint::close, 0}, false, EIO},
+      {"move onto the target", {OutputFaultPoint::move, 0}, false, EACCES},
+  };
+  const std::string block(1000, 'x');
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    put(target, "old");
+    std::string error;
+    outputFileInjectFailure(c.fault);
+    OutputFile* file = outputFileCreate(target.string().c_str(), &error);
+    ASSERT_TRUE(file) << error;
+    bool written = true;
+    for (int k = 0; k < 3; ++k) written &= outputFileWrite(file, block.data(), block.size());
+    EXPECT_EQ(written, !c.writeFails);
+    bool committed = outputFileCommit(file, &error);
+    int errorNumber = errno;
+    if (c.errorNumber == 0) {
+      EXPECT_TRUE(committed) << error;
+      EXPECT_EQ(outputFileWriteCalls(), 3);
+      EXPECT_EQ(contents(target), block + block + block);
+    } else {
+      EXPECT_FALSE(committed);
+      EXPECT_EQ(errorNumber, c.errorNumber);
+      EXPECT_EQ(error, std::strerror(c.errorNumber));
+      EXPECT_EQ(contents(target), "old");
+    }
+    EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
+  }
+  outputFileInjectFailure(OutputFault{});
+}
+
+// A failed commit whose message cannot be held is memory exhaustion, and still cleans up.
+TEST_F(FaultIo, OutputFileCommitWithoutMemoryForItsMessage) {
+  std::string error;
+  OutputFile* file = outputFileCreate(target.string().c_str(), &error);
+  ASSERT_TRUE(file);
+  ASSERT_TRUE(outputFileWrite(file, "new", 3));
+  outputFileInjectFailure({OutputFaultPoint::move, 0});
+  failAllocationAfter(0, AllocationFault::fromThenOn);
+  bool committed = outputFileCommit(file, &error);
+  int errorNumber = errno;
+  allocationFailuresOff();
+  EXPECT_FALSE(committed);
+  EXPECT_EQ(errorNumber, ENOMEM);
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(contents(target), "old");
+  EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
+}
+
+}  // namespace
