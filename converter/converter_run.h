@@ -27,11 +27,11 @@ int runConverter(const char* commandLineTail);
 bool chooseCsvFile(std::string* path, bool open);
 
 // Opens the input for reading: the tail, else the open dialog's choice. False after its own
-// message ("ファイルが選択されませんでした" or "読込ファイルエラー").
+// message ("ファイルが選択されませんでした", "読込ファイルエラー", or the memory message).
 bool openInputFile(ConverterRun* run, TextInput* in);
 
 // Creates the output: the automatic name for a command-line run, else the save dialog's choice.
-// nullptr after its own message, where it has one.
+// nullptr after its own message, where it has one (the memory message when memory ran out).
 OutputFile* openOutputFile(ConverterRun* run);
 
 // Names the output TMPn.csv in the tail's directory with the first candidate n that cannot be

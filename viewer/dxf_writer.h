@@ -19,5 +19,6 @@ void writeGridMesh(TextOutput* out, const PointTable& table);
 void writeGridFaces(TextOutput* out, const PointTable& table);
 
 // Writes the document to path through a temporary file that replaces path only when complete.
-// False with the system's message when the file could not be created or written.
+// False with the system's message when the file could not be created or written; errno then
+// holds the error's number, ENOMEM when memory ran out (the caller's memory path).
 bool saveDxfFile(const char* path, const PointTable& table, DxfMethod method, std::string* error);
