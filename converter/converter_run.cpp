@@ -115,7 +115,7 @@ bool openInputFile(ConverterRun* run, TextInput* in) {
 }
 
 bool makeAutoOutputName(ConverterRun* run) {
-  size_t cut = run->tail.find_last_of(kDirectorySeparators);
+  size_t cut = lastPathSeparator(run->tail, kDirectorySeparators);
   std::string directory = cut == std::string::npos ? std::string() : run->tail.substr(0, cut + 1);
   for (int attempt = 0; attempt < kNameTries; ++attempt) {
     unsigned number;

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the native batch tool and converts the bundled grid sample to a DXF drawing.
+# The main job on the bundled samples: the real gridfold.exe turns samples/points.xyz into a grid
+# file under Wine and starts the real plotvane.exe on it (scripts/run-gridfold-demo.sh: on your
+# desktop when $DISPLAY answers, else a screenshot in build/demo/plotvane.png); before that the
+# native batch tool converts the grid sample to a DXF drawing, as plotvane's save would.
 #
-#   scripts/run-sample.sh [INPUT.csv]     default: samples/surface.csv
-#
-# The drawing is written to build/samples/<name>.dxf.
+#   scripts/run-sample.sh [GRID.csv]     default: samples/surface.csv
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -19,3 +20,5 @@ name=$(basename "$input")
 output="$out_dir/${name%.*}.dxf"
 build/native/bin/plotvane-cli dxf "$input" "$output"
 echo "run-sample: $input -> $output ($(wc -c <"$output") bytes)"
+
+exec bash scripts/run-gridfold-demo.sh

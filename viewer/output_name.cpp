@@ -1,7 +1,9 @@
 #include "viewer/output_name.h"
 
+#include "common/command_line.h"
+
 std::string fileNamePart(const std::string& path) {
-  size_t slash = path.rfind('\\');
+  size_t slash = lastPathSeparator(path, "\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 

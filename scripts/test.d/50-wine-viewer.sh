@@ -13,10 +13,11 @@
 set -u
 
 ROOT=${PV_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+# shellcheck source=../wine-env.sh
+source "$ROOT/scripts/wine-env.sh"
 WORK=$(mktemp -d /tmp/pv-wine-viewer.XXXXXX)
 PASSED=0
 FAILED=0
-XVFB_PID=
 
 log() { printf '%s\n' "$*"; }
 pass() { PASSED=$((PASSED + 1)); log "ok   $1"; }
@@ -29,8 +30,7 @@ check() {
 }
 
 cleanup() {
-  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then wineserver -k >/dev/null 2>&1; fi
-  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null; wait "$XVFB_PID" 2>/dev/null; fi
+  wine_env_stop
   if [ "${PV_KEEP:-0}" = 1 ]; then log "scratch kept in $WORK"; else rm -rf "$WORK"; fi
 }
 trap cleanup EXIT
@@ -65,32 +65,15 @@ for program in plotvane.exe pv_wine_driver.exe pv_fpu_probe.exe; do
 done
 
 # --- display, locale, prefix --------------------------------------------------------------------
-# -displayfd: the server picks a free display itself and reports it once it is ready.
-Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp 7>"$WORK/display" >"$WORK/xvfb.log" 2>&1 &
-XVFB_PID=$!
-for _ in $(seq 100); do [ -s "$WORK/display" ] && break; sleep 0.1; done
-display=$(tr -dc 0-9 <"$WORK/display")
-[ -n "$display" ] || give_up "Xvfb did not start"
-export DISPLAY=":$display"
-
-# The Japanese locale makes Wine's code page 932; built privately when the system lacks it.
-if ! locale -a 2>/dev/null | grep -qiE '^ja_JP\.utf-?8$'; then
-  mkdir -p "$WORK/locale"
-  localedef -i ja_JP -f UTF-8 "$WORK/locale/ja_JP.UTF-8" >"$WORK/localedef.log" 2>&1
-  [ -d "$WORK/locale/ja_JP.UTF-8" ] || give_up "cannot build the ja_JP.UTF-8 locale"
-  export LOCPATH=$WORK/locale
-fi
-export LANG=ja_JP.UTF-8
-export WINEPREFIX=$WORK/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-wineboot -i >"$WORK/wineboot.log" 2>&1 || give_up "wineboot failed"
-# One server for the whole run, started before any run with a file-size limit (and gone a
-# minute after the last program, should this script be killed).
-wineserver -p60
+# The Japanese locale makes Wine's code page 932. The server started here lives for the whole
+# run, from before any run with a file-size limit.
+wine_env_xvfb "$WORK" || give_up "$WINE_ENV_ERROR"
+wine_env_locale "$WORK" || give_up "$WINE_ENV_ERROR"
+wine_env_prefix "$WORK/prefix" "$WORK/wineboot.log" || give_up "$WINE_ENV_ERROR"
 # Without a window manager on the display, Wine draws the captions itself.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+wine_env_undecorated N
 
 # --- helpers ------------------------------------------------------------------------------------
-winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 # drive NAME STEPS...: one driver run; its output in $WORK/NAME.out.
 drive() {
   local name=$1
@@ -341,13 +324,11 @@ for shot in 3d 2d; do
     click 107 wait-exit &
   driver=$!
   for _ in $(seq 600); do [ -e "$WORK/shot-$shot.ready" ] && break; sleep 0.1; done
-  geometry=$(sed -n 's/.* window=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\).*/\1 \2 \3 \4/p' "$WORK/shot-$shot.out")
-  read -r x0 y0 x1 y1 <<<"${geometry:-0 0 0 0}"
-  import -window root -crop "$((x1 - x0))x$((y1 - y0))+$x0+$y0" +repage "$WORK/plotvane-$shot.png" 2>"$WORK/import.log"
+  wine_env_screenshot "$WORK/shot-$shot.out" "$WORK/plotvane-$shot.png" || log "     $WINE_ENV_ERROR"
   touch "$WORK/shot-$shot.taken"
   wait $driver
   check "screenshot of the dialog with the $shot preview" \
-    test "$(identify -format '%wx%h' "$WORK/plotvane-$shot.png" 2>/dev/null)" = "$((x1 - x0))x$((y1 - y0))"
+    test "$(identify -format '%wx%h' "$WORK/plotvane-$shot.png" 2>/dev/null)" = "$(wine_env_window_size "$WORK/shot-$shot.out")"
   if [ "${PV_UPDATE_DOCS:-0}" = 1 ] && [ -s "$WORK/plotvane-$shot.png" ]; then
     mkdir -p "$ROOT/docs" && cp "$WORK/plotvane-$shot.png" "$ROOT/docs/"
   fi

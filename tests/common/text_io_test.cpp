@@ -141,6 +141,23 @@ TEST(CommandLine, OneQuotedPathLosesItsMarks) {
   for (const Case& c : cases) EXPECT_EQ(pathFromTail(c.tail), c.path) << c.tail;
 }
 
+TEST(CommandLine, LastSeparatorSkipsTheSecondByteOfDoubleByteCharacters) {
+  struct Case {
+    std::string path;
+    size_t expected;
+  } cases[] = {
+      {"C:\\a\\b.csv", 4},
+      {"C:\\データ\\表.csv", 9},  // 表 is 0x95 0x5C
+      {"表", std::string::npos},
+      {"ソ表", std::string::npos},   // ソ is 0x83 0x5C
+      {"\xb1\\x", 1},               // a half-width kana is one byte of its own
+      {"x/y\\z", 3},
+      {"", std::string::npos},
+  };
+  for (const Case& c : cases) EXPECT_EQ(lastPathSeparator(c.path, "\\"), c.expected) << c.path;
+  EXPECT_EQ(lastPathSeparator("x/y\\z/w", "\\/"), 5u);
+}
+
 TEST(OutputFile, ReplacesTheTargetOnlyWhenComplete) {
   std::string target = ::testing::TempDir() + "output_file_target.txt";
   FILE* f = std::fopen(target.c_str(), "wb");

@@ -218,6 +218,22 @@ TEST_F(ConverterRunTest, CandidateCounterRunsOnAndSkipsZero) {
   EXPECT_EQ(run.candidateCounter, 1);
 }
 
+TEST_F(ConverterRunTest, NamesCutAtRealBackslashesOnlyNotInsideKanji) {
+  // 表 and ソ end in the byte of a backslash in code page 932; the directory still ends at the
+  // last real separator.
+  struct Case {
+    const char* name;
+    const char* directory;
+  } cases[] = {{"表.xyz", ""}, {"ソ\\表.xyz", "ソ\\"}, {"表\\ソ.xyz", "表\\"}};
+  for (const Case& c : cases) {
+    ConverterRun run{};
+    run.tail = inData("") + c.name;
+    ASSERT_TRUE(makeAutoOutputName(&run));
+    EXPECT_EQ(run.outputPath, inData("") + c.directory + "TMP1.csv") << c.name;
+    EXPECT_EQ(run.viewerPath, inData("") + c.directory + "plotvane.exe") << c.name;
+  }
+}
+
 TEST_F(ConverterRunTest, TailWithoutDirectoryNamesFilesInTheWorkingDirectory) {
   writeFile(work / "in.xyz", kList);
   recording().shellResults = {2, 2};

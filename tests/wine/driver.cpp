@@ -18,10 +18,21 @@
 //                           64-bit rounding when drawn with a preview area WIDTH wide
 //   signal FILE | await FILE   create FILE / wait until FILE exists (to let the caller act)
 //   close | wait-exit | sleep MS
+//
+// A viewer that another program started (gridfold, or a shell) is worked the same way:
+//
+//   viewer-dialog           wait for a plotvane dialog of another process and work that process
+//                           from here on; an "Error" box showing up first is a failure
+//   image                   the full path of the program now worked
+//   processes NAME          how many processes run the image NAME (gridfold starts the viewer
+//                           before it ends, so a count taken after its exit is final)
+//   message-cp932           the shown message box's caption and text as the ANSI functions give
+//                           them, in hex, without answering it
 #include <windows.h>
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <cmath>
 #include <cstdio>
@@ -328,7 +339,7 @@ std::wstring messageText(HWND box) {
   return longest;
 }
 
-void answerMessage(const std::string& answer) {
+HWND waitForMessageBox() {
   HWND box = nullptr;
   DWORD begin = GetTickCount();
   while (!box && GetTickCount() - begin < kTimeoutMs) {
@@ -336,13 +347,44 @@ void answerMessage(const std::string& answer) {
       if (className(window) == L"#32770") box = window;
     if (!box) Sleep(50);
   }
+  return box;
+}
+
+void answerMessage(const std::string& answer) {
+  HWND box = waitForMessageBox();
   if (!box) return fail("message: no message box");
+  HWND owner = GetWindow(box, GW_OWNER);
   std::printf("message %s | %s | owner=%s\n", utf8(windowText(box)).c_str(), oneLine(utf8(messageText(box))).c_str(),
-              GetWindow(box, GW_OWNER) == gDialog ? "dialog" : GetWindow(box, GW_OWNER) ? "other" : "none");
+              !owner ? "none" : owner == gDialog ? "dialog" : "other");
   std::fflush(stdout);
   int id = answer == "cancel" ? IDCANCEL : IDOK;
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
   if (!waitGone(box)) fail("message box did not close");
+}
+
+std::string hex(const char* bytes, size_t length) {
+  std::string out;
+  char two[3];
+  for (size_t i = 0; i < length; ++i) {
+    std::snprintf(two, sizeof two, "%02x", static_cast<unsigned char>(bytes[i]));
+    out += two;
+  }
+  return out;
+}
+
+// What a program of this code page gets back from the box: the texts the A functions return.
+void printMessageBytes() {
+  HWND box = waitForMessageBox();
+  if (!box) return fail("message-cp932: no message box");
+  HWND text = GetDlgItem(box, 0xFFFF);
+  if (!text) return fail("message-cp932: the box has no static control 0xFFFF");
+  char caption[4096] = {}, body[4096] = {};
+  DWORD_PTR captionLength = 0, bodyLength = 0;
+  SendMessageTimeoutA(box, WM_GETTEXT, sizeof caption, reinterpret_cast<LPARAM>(caption), SMTO_ABORTIFHUNG, 5000,
+                      &captionLength);
+  SendMessageTimeoutA(text, WM_GETTEXT, sizeof body, reinterpret_cast<LPARAM>(body), SMTO_ABORTIFHUNG, 5000,
+                      &bodyLength);
+  std::printf("message-cp932 %s | %s\n", hex(caption, captionLength).c_str(), hex(body, bodyLength).c_str());
 }
 
 void expectNoWindow(DWORD ms) {
@@ -499,8 +541,97 @@ void awaitFile(const std::string& file) {
   }
 }
 
+struct DialogSearch {
+  std::vector<HWND> viewers;
+  HWND errorBox;
+};
+
+BOOL CALLBACK collectDialog(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<DialogSearch*>(context);
+  if (processOf(window) == GetCurrentProcessId() || !IsWindowVisible(window) || className(window) != L"#32770")
+    return TRUE;
+  std::wstring caption = windowText(window);
+  if (caption == L"plotvane") search->viewers.push_back(window);
+  else if (caption == L"Error") search->errorBox = window;
+  return TRUE;
+}
+
+// Ends the run; the program being worked must not linger and show up in the next scenario.
+[[noreturn]] void giveUp() {
+  if (gProcess.hProcess) TerminateProcess(gProcess.hProcess, 99);
+  std::exit(2);
+}
+
+// The viewer comes up in a process of its own: from here on that process is the one worked.
+void attachViewer() {
+  DWORD begin = GetTickCount();
+  while (GetTickCount() - begin < kTimeoutMs) {
+    DialogSearch search{{}, nullptr};
+    EnumWindows(collectDialog, reinterpret_cast<LPARAM>(&search));
+    if (search.errorBox) {
+      // The starter reported a failure instead; it waits for an answer that will not come.
+      fail("viewer-dialog: an Error box came instead: " + oneLine(utf8(messageText(search.errorBox))));
+      giveUp();
+    }
+    if (search.viewers.size() > 1) {
+      fail("viewer-dialog: " + std::to_string(search.viewers.size()) + " plotvane dialogs");
+      giveUp();
+    }
+    if (search.viewers.size() == 1) {
+      HWND dialog = search.viewers.front();
+      HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, processOf(dialog));
+      if (!process) {
+        fail("viewer-dialog: OpenProcess error " + std::to_string(GetLastError()));
+        giveUp();
+      }
+      if (gProcess.hProcess) CloseHandle(gProcess.hProcess);
+      if (gProcess.hThread) CloseHandle(gProcess.hThread);
+      gProcess = PROCESS_INFORMATION{};
+      gProcess.hProcess = process;
+      gProcess.dwProcessId = processOf(dialog);
+      gDialog = dialog;
+      sync();
+      std::printf("viewer-dialog\n");
+      return;
+    }
+    Sleep(50);
+  }
+  fail("viewer-dialog: no plotvane dialog appeared");
+  giveUp();
+}
+
+void printImage() {
+  wchar_t path[32768];
+  DWORD size = 32768;
+  if (!QueryFullProcessImageNameW(gProcess.hProcess, 0, path, &size)) return fail("image: no path");
+  std::printf("image %s\n", utf8(std::wstring(path, size)).c_str());
+}
+
+void printProcessCount(const std::string& name) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return fail("processes: no snapshot");
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  int count = 0;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    if (lstrcmpiW(entry.szExeFile, wide(name).c_str()) == 0) ++count;
+  CloseHandle(snapshot);
+  std::printf("processes %s %d\n", name.c_str(), count);
+}
+
+// What a program that does not end is showing, for the failure report.
+std::string shownWindows() {
+  std::string shown;
+  for (HWND window : otherWindows()) {
+    shown += " \"" + utf8(windowText(window)) + "\"";
+    if (className(window) == L"#32770") shown += ": " + oneLine(utf8(messageText(window)));
+  }
+  return shown.empty() ? " no window" : shown;
+}
+
 void waitExit() {
-  if (WaitForSingleObject(gProcess.hProcess, kTimeoutMs) != WAIT_OBJECT_0) return fail("wait-exit: still running");
+  if (WaitForSingleObject(gProcess.hProcess, kTimeoutMs) != WAIT_OBJECT_0)
+    return fail("wait-exit: still running, showing" + shownWindows());
   DWORD code = 0;
   GetExitCodeProcess(gProcess.hProcess, &code);
   std::printf("exit %lu\n", static_cast<unsigned long>(code));
@@ -553,6 +684,10 @@ int main() {
       precisionProfile(file, std::atoi(next().c_str()));
     } else if (step == "signal") signalFile(next());
     else if (step == "await") awaitFile(next());
+    else if (step == "viewer-dialog") attachViewer();
+    else if (step == "image") printImage();
+    else if (step == "processes") printProcessCount(next());
+    else if (step == "message-cp932") printMessageBytes();
     else if (step == "close") PostMessageW(gDialog, WM_CLOSE, 0, 0);
     else if (step == "wait-exit") waitExit();
     else if (step == "sleep") Sleep(static_cast<DWORD>(std::atoi(next().c_str())));

@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# The main job, end to end: the real gridfold.exe converts the bundled X,Y,Z list under Wine,
+# writes TMP1.csv next to it and starts the real plotvane.exe, which shows the surface.
+#
+#   scripts/run-gridfold-demo.sh
+#
+# Every run starts afresh in build/demo/work (points.xyz and plotvane.exe side by side, as a user
+# keeps them); gridfold.exe runs from build/demo/app. Wine uses the prefix build/demo/wineprefix,
+# made on first use (remove it to start from scratch).
+#
+# With a desktop ($DISPLAY answers), plotvane stays open there for the user. Without one, a private
+# Xvfb is started; the script waits for plotvane's dialog, saves build/demo/plotvane.png, closes
+# plotvane and ends.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+# shellcheck source=wine-env.sh
+source "$root/scripts/wine-env.sh"
+
+demo=$root/build/demo
+app=$demo/app
+work=$demo/work
+shot=$demo/plotvane.png
+headless=0
+say() { printf 'gridfold-demo: %s\n' "$*"; }
+die() {
+  say "$*"
+  [ "$headless" = 1 ] && wine_env_stop
+  exit 1
+}
+
+# --- builds ---------------------------------------------------------------------------------------
+mkdir -p "$demo"
+bash scripts/install-deps.sh --windows --gui || die "installing the dependencies failed"
+{ [ -f build/win64/CMakeCache.txt ] || cmake --preset win64; } >"$demo/build.log" 2>&1 &&
+  cmake --build --preset win64 --target gridfold plotvane pv_wine_driver >>"$demo/build.log" 2>&1 ||
+  { tail -20 "$demo/build.log"; die "the win64 build failed (see $demo/build.log)"; }
+bin=$root/build/win64/bin
+say "built $bin/gridfold.exe and $bin/plotvane.exe"
+
+# --- display, locale, prefix ----------------------------------------------------------------------
+display_answers() {
+  [ -n "${DISPLAY:-}" ] || return 1
+  if command -v xdpyinfo >/dev/null 2>&1; then xdpyinfo >/dev/null 2>&1; else [ -S "/tmp/.X11-unix/X${DISPLAY#*:}" ]; fi
+}
+if display_answers; then
+  say "desktop $DISPLAY: plotvane will stay open there"
+else
+  [ -n "${DISPLAY:-}" ] && say "display $DISPLAY does not answer; working without a desktop"
+  headless=1
+  wine_env_xvfb "$demo" || die "$WINE_ENV_ERROR"
+  say "no desktop: private Xvfb on $DISPLAY"
+fi
+wine_env_locale "$demo" || die "$WINE_ENV_ERROR"
+# Also ends what an earlier run may have left open in this prefix.
+[ -f "$demo/wineprefix/.pv-ready" ] || say "making the Wine prefix $demo/wineprefix (once, about 20 s)"
+wine_env_prefix "$demo/wineprefix" "$demo/wineboot.log" || die "$WINE_ENV_ERROR"
+# On Xvfb there is no window manager: Wine then draws the captions itself.
+if [ "$headless" = 1 ]; then wine_env_undecorated N; else wine_env_undecorated Y; fi
+
+# --- a fresh work folder --------------------------------------------------------------------------
+rm -rf "$app" "$work"
+mkdir -p "$app" "$work"
+# gridfold.exe apart from plotvane.exe, so that the viewer it starts is the one next to the data.
+cp "$bin/gridfold.exe" "$app/"
+cp "$bin/plotvane.exe" "$root/samples/points.xyz" "$work/"
+input=$(winpath "$work/points.xyz")
+say "input $work/points.xyz ($(wc -l <"$work/points.xyz") points)"
+
+# --- the run ---------------------------------------------------------------------------------------
+report_output() {
+  local grid
+  grid=$(ls "$work"/TMP*.csv 2>/dev/null | head -1)
+  [ -n "$grid" ] || die "gridfold wrote no TMPn.csv in $work"
+  say "grid file $grid ($(winpath "$grid"))"
+}
+
+# The programs' streams go to a log: plotvane and Wine's desktop process inherit them and would
+# keep a terminal pipe (| tee, say) open for as long as plotvane is.
+if [ "$headless" = 0 ]; then
+  say "running: wine $app/gridfold.exe $input"
+  (cd "$demo" && wine "$app/gridfold.exe" "$input" </dev/null >"$demo/gridfold.log" 2>&1)
+  status=$?
+  say "gridfold ended with status $status"
+  [ "$status" = 0 ] || die "gridfold failed (see $demo/gridfold.log)"
+  report_output
+  say "plotvane shows the surface on $DISPLAY; アプリ終了 closes it"
+  exit 0
+fi
+
+say "running: wine $app/gridfold.exe $input"
+(cd "$demo" && timeout 60 wine "$app/gridfold.exe" "$input" </dev/null >"$demo/gridfold.log" 2>&1
+  echo $? >"$demo/gridfold.status") &
+gridfold_job=$!
+rm -f "$demo/ready" "$demo/taken" "$demo/driver.out"
+# The driver finds plotvane's dialog, holds still for the screenshot, then quits plotvane.
+timeout 120 wine "$bin/pv_wine_driver.exe" viewer-dialog image status dialog-info \
+  signal "$(winpath "$demo/ready")" await "$(winpath "$demo/taken")" click 107 wait-exit \
+  >"$demo/driver.out" 2>"$demo/driver.log" &
+driver_job=$!
+for _ in $(seq 600); do
+  [ -e "$demo/ready" ] && break
+  kill -0 "$driver_job" 2>/dev/null || break
+  sleep 0.1
+done
+shot_error=
+if [ -e "$demo/ready" ]; then
+  rm -f "$shot"
+  wine_env_screenshot "$demo/driver.out" "$shot" || shot_error=$WINE_ENV_ERROR
+fi
+touch "$demo/taken"
+wait "$driver_job"
+driver_status=$?
+tr -d '\r' <"$demo/driver.out" >"$demo/driver.txt"
+if [ "$driver_status" != 0 ] || grep -q '^FAIL' "$demo/driver.txt"; then
+  sed 's/^/    /' "$demo/driver.txt"
+  wine_env_stop
+  wait "$gridfold_job"
+  die "plotvane did not come up as expected"
+fi
+wait "$gridfold_job"
+status=$(cat "$demo/gridfold.status" 2>/dev/null)
+say "gridfold ended with status $status"
+[ "$status" = 0 ] || die "gridfold failed (see $demo/gridfold.log)"
+report_output
+say "plotvane started from $(sed -n 's/^image //p' "$demo/driver.txt"); status bar: $(sed -n 's/^status //p' "$demo/driver.txt")"
+[ -z "$shot_error" ] && [ -s "$shot" ] || die "no screenshot: ${shot_error:-import wrote nothing}"
+say "screenshot $shot ($(identify -format '%wx%h' "$shot" 2>/dev/null))"
+say "plotvane closed with $(sed -n 's/^exit //p' "$demo/driver.txt")"
+wine_env_stop

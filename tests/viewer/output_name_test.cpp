@@ -1,0 +1,26 @@
+#include "viewer/output_name.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(OutputName, FileNamePartWithItsLastExtensionReplaced) {
+  struct Case {
+    const char* path;
+    const char* name;
+  } cases[] = {
+      {"C:\\data\\grid.csv", "grid.dxf"},
+      {"C:\\data\\grid", "grid.dxf"},
+      {"C:\\data\\a.b.c.csv", "a.b.c.dxf"},
+      {"grid.csv", "grid.dxf"},
+      {"C:\\data.d\\grid", "grid.dxf"},  // a dot in a folder name is not the file's
+      {"C:\\測点\\表.csv", "表.dxf"},     // 表 ends in the byte of a backslash
+      {"C:\\ソ.csv", "ソ.dxf"},
+      {"C:\\data\\", ".dxf"},
+      {"", ".dxf"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(outputName(c.path), c.name) << c.path;
+  EXPECT_EQ(fileNamePart("C:\\測点\\表.csv"), "表.csv");
+}
+
+}  // namespace
