@@ -7,23 +7,10 @@
 
 #include "common/text_output.h"
 #include "viewer/dxf_writer.h"
+#include "tests/viewer/loaded_table.h"
 #include "viewer/point_table.h"
 
 namespace {
-
-struct Loaded {
-  PointTable table{};
-  Extents extents{};
-  ~Loaded() { releaseTable(&table); }
-};
-
-void load(Loaded* l, const std::string& text, bool grid) {
-  TextInput in;
-  ASSERT_TRUE(textInputOpenMemory(&in, text.data(), text.size()));
-  ReadResult r = grid ? readGridFile(&in, &l->table, &l->extents) : readTwoRowFile(&in, &l->table, &l->extents);
-  ASSERT_EQ(r, ReadResult::ok);
-  textInputClose(&in);
-}
 
 std::string document(const PointTable& table, DxfMethod method) {
   std::string text;

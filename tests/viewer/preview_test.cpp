@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/recording/recording.h"
+#include "tests/viewer/loaded_table.h"
 #include "viewer/point_table.h"
 
 namespace {
@@ -17,20 +18,6 @@ namespace {
 constexpr PreviewArea kExampleArea{101, 200, 150};  // panel 100 x 151, dialog 302 wide
 const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-struct Loaded {
-  PointTable table{};
-  Extents extents{};
-  ~Loaded() { releaseTable(&table); }
-};
-
-void load(Loaded* l, const std::string& text, bool grid) {
-  TextInput in;
-  ASSERT_TRUE(textInputOpenMemory(&in, text.data(), text.size()));
-  ReadResult result = grid ? readGridFile(&in, &l->table, &l->extents) : readTwoRowFile(&in, &l->table, &l->extents);
-  textInputClose(&in);
-  ASSERT_EQ(result, ReadResult::ok);
-}
 
 std::vector<CanvasOp> draw(bool grid, const PreviewArea& area, const PointTable& table, const Extents& extents) {
   Canvas canvas;
