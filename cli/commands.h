@@ -4,3 +4,4 @@
 int runDxfCommand(int argc, char** argv);
 int runPreviewCommand(int argc, char** argv);
 int runFoldCommand(int argc, char** argv);
+int runTableCommand(int argc, char** argv);

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12, and only what is missing.
 #
-#   scripts/install-deps.sh [--base] [--windows] [--gui] [--fuzz] [--all]
+#   scripts/install-deps.sh [--base] [--windows] [--gui] [--fuzz] [--interop] [--all]
 #
 # No argument means --all: everything the tests use. Runs as root, or as a user with sudo.
 set -euo pipefail
@@ -19,6 +19,9 @@ windows=(
 # Windows dialogs under a virtual X server: screenshots, input, Japanese text and locale.
 gui=(xvfb xauth x11-utils xdotool imagemagick fonts-ipafont-gothic locales)
 fuzz=(clang libclang-rt-14-dev)
+# Independent DXF readers the interoperability checks open every produced document with; LibreCAD
+# renders under Xvfb and pdftoppm rasterises its PDF.
+interop=(python3-ezdxf gdal-bin librecad poppler-utils xvfb xauth)
 
 want=()
 want_locale=0
@@ -29,7 +32,8 @@ for arg in "$@"; do
     --windows) want+=("${base[@]}" "${windows[@]}") ;;
     --gui) want+=("${gui[@]}"); want_locale=1 ;;
     --fuzz) want+=("${fuzz[@]}") ;;
-    --all) want+=("${base[@]}" "${windows[@]}" "${gui[@]}" "${fuzz[@]}"); want_locale=1 ;;
+    --interop) want+=("${base[@]}" "${interop[@]}") ;;
+    --all) want+=("${base[@]}" "${windows[@]}" "${gui[@]}" "${fuzz[@]}" "${interop[@]}"); want_locale=1 ;;
     -h | --help) sed -n '2,6p' "$0"; exit 0 ;;
     *) echo "install-deps: unknown argument $arg" >&2; exit 2 ;;
   esac
