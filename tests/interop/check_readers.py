@@ -68,6 +68,9 @@ EDGE_GRIDS = {
     "ragged-rows": "XYZ,1,2,3\n10,1\n20,1,2,3,4,5\n30,,7\n",
     "two-by-two": "XYZ,0,1\n0,5,6\n1,7,8\n",
     "empty-grid": "",
+    "long-fields": "XYZ,1." + "3" * 100000 + ",-2." + "9" * 100000 + ",7\n"
+                   + "0" * 50000 + "5.25,1,2,3\n" + "6,-" + "4" * 300 + ".5,0.1,0.2\n",
+    "blank-lines": "XYZ,1,2,3\n" + "\n" * 5000 + "10,1,2,3\n" + "\r\n" * 5000 + "20,4,5,6\n",
 }
 EDGE_PROFILES = {
     "one-point-profile": "5\n7\n",
@@ -75,6 +78,8 @@ EDGE_PROFILES = {
     "unequal-rows-profile": "0,1,2,3\n5,6\n",
     "huge-profile": f"0,{HUGE},-100000000000000000000\n1,2,3\n",
     "empty-profile": "",
+    "wide-profile": ",".join(str(k * 0.25) for k in range(100000)) + "\n"
+                    + ",".join("%.6f" % math.sin(k * 0.001) for k in range(100000)) + "\n",
 }
 
 
@@ -406,6 +411,14 @@ def xyz_lists(work):
     path = work / "inputs" / "shuffled.xyz"
     path.write_bytes(("\r\n".join(lines) + "\r\n").encode("ascii"))
     lists.append(("shuffled", path))
+    # Large coordinates, long decimal tails, a 200 x 150 grid.
+    xs = [rng.uniform(-1e12, 1e12) for _ in range(200)]
+    ys = [rng.uniform(-1e9, 1e9) for _ in range(150)]
+    lines = [f"{x!r},{y!r},{rng.uniform(-1, 1)!r}" for x in xs for y in ys]
+    rng.shuffle(lines)
+    path = work / "inputs" / "large-values.xyz"
+    path.write_bytes(("\n".join(lines) + "\n").encode("ascii"))
+    lists.append(("large-values", path))
     return lists
 
 
