@@ -107,29 +107,25 @@ class PeImage:
         end = self.data.index(b"\0", start)
         return self.data[start:end].decode("ascii", "replace")
 
+    def descriptors(self, index, layout):
+        """The entries of a data directory that is an array ended by an all-zero entry."""
+        rva, _ = self.directory(index)
+        if not rva:
+            return
+        at, size = self.offset(rva), struct.calcsize(layout)
+        while True:
+            descriptor = struct.unpack_from(layout, self.data, at)
+            if not any(descriptor):
+                return
+            yield descriptor
+            at += size
+
     def imported_dlls(self):
         """Names from the import directory and the delay-load directory."""
-        names = []
-        rva, _ = self.directory(1)
-        if rva:
-            at = self.offset(rva)
-            while True:
-                descriptor = struct.unpack_from("<5I", self.data, at)
-                if not any(descriptor):
-                    break
-                names.append(self.cstring(descriptor[3]))
-                at += 20
-        rva, _ = self.directory(13)
-        if rva:
-            at = self.offset(rva)
-            while True:
-                descriptor = struct.unpack_from("<8I", self.data, at)
-                if not any(descriptor):
-                    break
-                attributes, name = descriptor[0], descriptor[1]
-                # Old-style descriptors hold addresses, not RVAs.
-                names.append(self.cstring(name if attributes & 1 else name - self.image_base))
-                at += 32
+        names = [self.cstring(descriptor[3]) for descriptor in self.descriptors(1, "<5I")]
+        for attributes, name, *_ in self.descriptors(13, "<8I"):
+            # Old-style descriptors hold addresses, not RVAs.
+            names.append(self.cstring(name if attributes & 1 else name - self.image_base))
         return names
 
     def resources(self, type_id):
