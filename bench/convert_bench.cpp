@@ -82,14 +82,14 @@ void writeInput(const std::string& path, int columns, int rows) {
 // Our conversion, as plotvane-cli fold does it.
 bool foldFile(const char* inputPath, const char* outputPath) {
   TextInput in;
-  if (!textInputOpen(&in, inputPath)) return false;
+  if (textInputOpen(&in, inputPath).kind != IoResult::ok) return false;
   XyzListShape shape;
   if (validateXyzList(&in, &shape) <= 0) {
     textInputClose(&in);
     return false;
   }
-  std::string error;
-  OutputFile* file = outputFileCreate(outputPath, &error);
+  IoResult created;
+  OutputFile* file = outputFileCreate(outputPath, &created);
   if (!file) {
     textInputClose(&in);
     return false;
@@ -107,7 +107,7 @@ bool foldFile(const char* inputPath, const char* outputPath) {
     outputFileDiscard(file);
     return false;
   }
-  return outputFileCommit(file, &error);
+  return outputFileCommit(file).kind == IoResult::ok;
 }
 
 // --- the plain stdio way ----------------------------------------------------------------------

@@ -128,8 +128,7 @@ void BM_CopyLinesBytes(benchmark::State& s) { copyBench(s, DxfMethod{false, true
 
 // The whole save as the programs do it: temporary file, checked writes, flush to disk, rename.
 void BM_SaveFacesFile(benchmark::State& state) {
-  std::string error;
-  for (auto _ : state) saveDxfFile(kOutPath, grid().table, DxfMethod{false, false, false, true}, &error);
+  for (auto _ : state) saveDxfFile(kOutPath, grid().table, DxfMethod{false, false, false, true});
 }
 
 }  // namespace

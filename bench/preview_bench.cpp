@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/recording/recording.h"
+#include "platform/canvas_list/canvas_list.h"
 #include "viewer/point_table.h"
 #include "viewer/preview.h"
 
@@ -52,7 +52,7 @@ const Grid& grid() {
   return g;
 }
 
-// A fresh recording canvas per drawing: the operation list grows from empty every time.
+// A fresh canvas list per drawing: the operation list grows from empty every time.
 void BM_Preview3D_FreshCanvas(benchmark::State& state) {
   const Grid& g = grid();
   for (auto _ : state) {

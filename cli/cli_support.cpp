@@ -1,8 +1,64 @@
 #include "cli/cli_support.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "common/command_line.h"
+
+namespace {
+
+const char kSeparators[] = "/\\";
+
+// Applies the option arg names, taking its value from the next argument where needed. False
+// after the usage error.
+bool readOption(const CliOption* options, size_t optionCount, int argc, char** argv, int* a) {
+  const char* arg = argv[*a];
+  for (size_t k = 0; k < optionCount; ++k) {
+    const CliOption& option = options[k];
+    size_t length = std::strlen(option.name);
+    if (std::strncmp(arg, option.name, length) != 0) continue;
+    if (!option.value && arg[length] == '\0') {
+      *option.on = option.setTo;
+      return true;
+    }
+    if (option.value && arg[length] == '=') {
+      *option.value = arg + length + 1;
+      return true;
+    }
+    if (option.value && arg[length] == '\0') {
+      if (*a + 1 >= argc) {
+        cliUsageError(std::string(option.name) + " needs a value");
+        return false;
+      }
+      *option.value = argv[++*a];
+      return true;
+    }
+  }
+  cliUsageError(std::string("unknown option ") + arg);
+  return false;
+}
+
+void printReadFailure(const char* path, int error) {
+  std::fprintf(stderr, "plotvane-cli: cannot read %s: %s\n", path, std::strerror(error));
+}
+
+}  // namespace
+
+bool cliReadArguments(int argc, char** argv, const CliOption* options, size_t optionCount,
+                      const char** positionals, int maxPositionals) {
+  int given = 0;
+  for (int a = 0; a < argc; ++a) {
+    if (std::strncmp(argv[a], "--", 2) == 0) {
+      if (!readOption(options, optionCount, argc, argv, &a)) return false;
+    } else if (given == maxPositionals) {
+      cliUsageError("too many arguments");
+      return false;
+    } else {
+      positionals[given++] = argv[a];
+    }
+  }
+  return true;
+}
 
 int cliUsageError(const std::string& message) {
   std::fprintf(stderr, "plotvane-cli: %s (try --help)\n", message.c_str());
@@ -10,32 +66,28 @@ int cliUsageError(const std::string& message) {
 }
 
 std::string cliFileNamePart(const std::string& path) {
-  size_t cut = path.find_last_of("/\\");
+  size_t cut = lastPathSeparator(path, kSeparators);
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
 std::string cliSiblingPath(const std::string& path, const std::string& name) {
-  size_t cut = path.find_last_of("/\\");
+  size_t cut = lastPathSeparator(path, kSeparators);
   return cut == std::string::npos ? name : path.substr(0, cut + 1) + name;
 }
 
 bool cliReadTable(const char* path, bool twoRow, PointTable* table, Extents* extents) {
   TextInput in;
-  if (!textInputOpen(&in, path)) {
-    std::fprintf(stderr, "plotvane-cli: cannot read %s: %s\n", path, std::strerror(errno));
+  IoResult opened = textInputOpen(&in, path);
+  if (opened.kind != IoResult::ok) {
+    printReadFailure(path, opened.error);
     return false;
   }
   ReadResult result = twoRow ? readTwoRowFile(&in, table, extents) : readGridFile(&in, table, extents);
-  bool failed = in.failed;
-  int readErrno = errno;
+  int readError = in.error;
   textInputClose(&in);
-  if (result == ReadResult::outOfMemory) {
-    std::fprintf(stderr, "plotvane-cli: cannot read %s: %s\n", path, std::strerror(ENOMEM));
-    return false;
-  }
-  if (failed) {
+  if (result == ReadResult::outOfMemory || readError != 0) {
     releaseTable(table);
-    std::fprintf(stderr, "plotvane-cli: cannot read %s: %s\n", path, std::strerror(readErrno ? readErrno : EIO));
+    printReadFailure(path, result == ReadResult::outOfMemory ? ENOMEM : readError);
     return false;
   }
   return true;

@@ -1,13 +1,28 @@
 // Helpers the batch tool's subcommands share.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "viewer/point_table.h"
 
+// An option of a subcommand: "--name" alone (a switch that sets *on to setTo), or "--name VALUE"
+// and "--name=VALUE" (value set: the text goes there).
+struct CliOption {
+  const char* name;
+  const char** value;
+  bool* on;
+  bool setTo;
+};
+
+// Reads a subcommand's arguments: every one that starts with "--" is an option of the table, the
+// others fill positionals[0 .. maxPositionals) in order. False after printing the usage error.
+bool cliReadArguments(int argc, char** argv, const CliOption* options, size_t optionCount,
+                      const char** positionals, int maxPositionals);
+
 // Prints "plotvane-cli: message (try --help)" and returns exit status 1.
 int cliUsageError(const std::string& message);
-// The part of path after its last "/" or "\".
+// The part of path after its last "/" or "\" (a byte of a code page 932 character is no "\").
 std::string cliFileNamePart(const std::string& path);
 // name in the folder of path.
 std::string cliSiblingPath(const std::string& path, const std::string& name);

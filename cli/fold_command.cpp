@@ -1,5 +1,4 @@
 // plotvane-cli fold: gridfold's check and conversion without its dialogs and message boxes.
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -13,7 +12,7 @@
 
 namespace {
 
-void reportBadLine(const char* path, int64_t checkResult, const XyzListShape& shape) {
+int reportBadLine(const char* path, int64_t checkResult, const XyzListShape& shape) {
   long long line = static_cast<long long>(1 - checkResult);
   if (shape.badLineCommas < 0) {
     std::fprintf(stderr, "plotvane-cli: %s: line %lld: no line end; the list needs at least one line X,Y,Z\n",
@@ -23,67 +22,57 @@ void reportBadLine(const char* path, int64_t checkResult, const XyzListShape& sh
     std::fprintf(stderr, "plotvane-cli: %s: line %lld: %lld comma%s where X,Y,Z needs exactly 2\n", path, line,
                  commas, commas == 1 ? "" : "s");
   }
+  return 1;
 }
 
-int readFailure(const char* path, int code) {
-  std::fprintf(stderr, "plotvane-cli: cannot read %s: %s\n", path, std::strerror(code ? code : EIO));
+int failure(const char* what, const char* path, int error) {
+  std::fprintf(stderr, "plotvane-cli: cannot %s %s: %s\n", what, path, std::strerror(error));
   return 1;
+}
+
+// Scan, sort and write into the created output, then commit it; the input is closed.
+int foldInto(TextInput* in, int64_t pointCapacity, OutputFile* file, const char* input, const char* output) {
+  TextOutput out;
+  FoldResult result = FoldResult::outOfMemory;
+  if (textOutputBegin(&out, drainToOutputFile, file)) {
+    result = foldXyzList(in, pointCapacity, &out);
+    // A block that failed to drain has doomed the file: the commit reports its error.
+    textOutputEnd(&out);
+  }
+  int readError = in->error;
+  textInputClose(in);
+  if (result != FoldResult::ok || readError != 0) {
+    outputFileDiscard(file);
+    return readError != 0 ? failure("read", input, readError) : failure("convert", input, ENOMEM);
+  }
+  IoResult committed = outputFileCommit(file);
+  return committed.kind == IoResult::ok ? 0 : failure("write", output, committed.error);
 }
 
 }  // namespace
 
 int runFoldCommand(int argc, char** argv) {
-  const char* input = nullptr;
-  const char* output = nullptr;
-  for (int a = 0; a < argc; ++a) {
-    if (argv[a][0] == '-' && argv[a][1] == '-') return cliUsageError(std::string("unknown option ") + argv[a]);
-    if (!input) input = argv[a];
-    else if (!output) output = argv[a];
-    else return cliUsageError("too many arguments");
-  }
+  const char* paths[2] = {};
+  if (!cliReadArguments(argc, argv, nullptr, 0, paths, 2)) return 1;
+  const char* input = paths[0];
+  const char* output = paths[1];
   if (!input || !output) return cliUsageError("fold needs INPUT.xyz and OUTPUT.csv");
 
   TextInput in;
-  if (!textInputOpen(&in, input)) return readFailure(input, errno);
+  IoResult opened = textInputOpen(&in, input);
+  if (opened.kind != IoResult::ok) return failure("read", input, opened.error);
   XyzListShape shape;
   int64_t checkResult = validateXyzList(&in, &shape);
-  if (in.failed) {
-    int code = errno;
+  if (in.error != 0 || checkResult <= 0) {
+    int readError = in.error;
     textInputClose(&in);
-    return readFailure(input, code);
+    return readError != 0 ? failure("read", input, readError) : reportBadLine(input, checkResult, shape);
   }
-  if (checkResult <= 0) {
-    textInputClose(&in);
-    reportBadLine(input, checkResult, shape);
-    return 1;
-  }
-
-  std::string error;
-  OutputFile* file = outputFileCreate(output, &error);
+  IoResult created;
+  OutputFile* file = outputFileCreate(output, &created);
   if (!file) {
     textInputClose(&in);
-    std::fprintf(stderr, "plotvane-cli: cannot write %s: %s\n", output, error.c_str());
-    return 1;
+    return failure("write", output, created.error);
   }
-  TextOutput out;
-  FoldResult result = FoldResult::outOfMemory;
-  if (textOutputBegin(&out, drainToOutputFile, file)) {
-    result = foldXyzList(&in, shape.pointCapacity, &out);
-    // A block that failed to drain has doomed the file: the commit reports its error.
-    textOutputEnd(&out);
-  }
-  bool readFailed = in.failed;
-  int readErrno = errno;
-  textInputClose(&in);
-  if (result != FoldResult::ok || readFailed) {
-    outputFileDiscard(file);
-    if (readFailed) return readFailure(input, readErrno);
-    std::fprintf(stderr, "plotvane-cli: cannot convert %s: %s\n", input, std::strerror(ENOMEM));
-    return 1;
-  }
-  if (!outputFileCommit(file, &error)) {
-    std::fprintf(stderr, "plotvane-cli: cannot write %s: %s\n", output, error.c_str());
-    return 1;
-  }
-  return 0;
+  return foldInto(&in, shape.pointCapacity, file, input, output);
 }

@@ -7,10 +7,10 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
-#include "cli/png_writer.h"
-#include "cli/raster.h"
+#include "picture/png_writer.h"
+#include "picture/raster.h"
+#include "platform/canvas_list/canvas_list.h"
 #include "platform/output_file.h"
-#include "platform/recording/recording.h"
 #include "viewer/point_table.h"
 #include "viewer/preview.h"
 
@@ -110,93 +110,74 @@ void printOps(const std::vector<CanvasOp>& ops) {
 }
 
 bool writeFile(const std::string& path, const std::string& bytes) {
-  std::string error;
-  OutputFile* file = outputFileCreate(path.c_str(), &error);
+  IoResult result;
+  OutputFile* file = outputFileCreate(path.c_str(), &result);
   if (file) {
-    // A failed write dooms the file: the commit then fails with the system's message.
-    bool written = outputFileWrite(file, bytes.data(), bytes.size());
-    if (outputFileCommit(file, &error) && written) return true;
+    // A failed write dooms the file: the commit then fails with the system's error.
+    outputFileWrite(file, bytes.data(), bytes.size());
+    result = outputFileCommit(file);
+    if (result.kind == IoResult::ok) return true;
   }
-  std::fprintf(stderr, "plotvane-cli: cannot write %s: %s\n", path.c_str(), error.c_str());
+  std::fprintf(stderr, "plotvane-cli: cannot write %s: %s\n", path.c_str(), std::strerror(result.error));
   return false;
+}
+
+// The dialog's client area to paint, and the preview area within it: the given one, or the
+// estimated dialog's.
+ClientSize clientAndArea(const char* areaText, PreviewArea* area) {
+  if (areaText) return clientForArea(*area);
+  ClientSize panel = defaultPanelClient();
+  ClientSize client = defaultDialogClient();
+  *area = computePreviewArea(panel.width, panel.height, client.width);
+  return client;
+}
+
+// The picture of the client area, as a .png or .ppm file.
+int writePicture(const std::vector<CanvasOp>& ops, ClientSize client, const std::string& path) {
+  Raster raster;
+  if (!rasterInit(&raster, client.width, client.height, kDialogFace)) {
+    std::fprintf(stderr, "plotvane-cli: a %d x %d picture is too large\n", client.width, client.height);
+    return 1;
+  }
+  rasterReplay(&raster, ops);
+  std::string bytes;
+  if (endsWithNoCase(path, ".png"))
+    encodePng(raster, &bytes);
+  else
+    encodePpm(raster, &bytes);
+  return writeFile(path, bytes) ? 0 : 1;
 }
 
 }  // namespace
 
 int runPreviewCommand(int argc, char** argv) {
   bool twoD = false;
-  bool haveArea = false;
+  const char* areaText = nullptr;
+  const char* paths[2] = {};
+  const CliOption options[] = {
+      {"--2d", nullptr, &twoD, true}, {"--3d", nullptr, &twoD, false}, {"--area", &areaText, nullptr, false}};
+  if (!cliReadArguments(argc, argv, options, 3, paths, 2)) return 1;
   PreviewArea area{};
-  const char* input = nullptr;
-  const char* output = nullptr;
-  for (int a = 0; a < argc; ++a) {
-    const char* arg = argv[a];
-    const char* areaText = nullptr;
-    if (std::strcmp(arg, "--2d") == 0) {
-      twoD = true;
-    } else if (std::strcmp(arg, "--3d") == 0) {
-      twoD = false;
-    } else if (std::strcmp(arg, "--area") == 0) {
-      if (a + 1 >= argc) return cliUsageError("--area needs LEFT,WIDTH,HEIGHT");
-      areaText = argv[++a];
-    } else if (std::strncmp(arg, "--area=", 7) == 0) {
-      areaText = arg + 7;
-    } else if (arg[0] == '-' && arg[1] != '\0') {
-      return cliUsageError(std::string("unknown option ") + arg);
-    } else if (!input) {
-      input = arg;
-    } else if (!output) {
-      output = arg;
-    } else {
-      return cliUsageError("too many arguments");
-    }
-    if (areaText) {
-      if (!parseArea(areaText, &area))
-        return cliUsageError(std::string("--area takes LEFT,WIDTH,HEIGHT, whole numbers 0 to ") +
-                             std::to_string(kMaxAreaValue) + ", not '" + areaText + "'");
-      haveArea = true;
-    }
-  }
-  if (!input || !output) return cliUsageError("preview needs INPUT.csv and OUTPUT (.png, .ppm or -)");
-  std::string outputPath = output;
-  bool toStdout = outputPath == "-";
-  bool png = endsWithNoCase(outputPath, ".png");
-  if (!toStdout && !png && !endsWithNoCase(outputPath, ".ppm"))
+  if (areaText && !parseArea(areaText, &area))
+    return cliUsageError(std::string("--area takes LEFT,WIDTH,HEIGHT, whole numbers 0 to ") +
+                         std::to_string(kMaxAreaValue) + ", not '" + areaText + "'");
+  if (!paths[0] || !paths[1]) return cliUsageError("preview needs INPUT.csv and OUTPUT (.png, .ppm or -)");
+  std::string output = paths[1];
+  bool toStdout = output == "-";
+  if (!toStdout && !endsWithNoCase(output, ".png") && !endsWithNoCase(output, ".ppm"))
     return cliUsageError("OUTPUT must end in .png or .ppm, or be -");
-
-  ClientSize client;
-  if (haveArea) {
-    client = clientForArea(area);
-  } else {
-    ClientSize panel = defaultPanelClient();
-    client = defaultDialogClient();
-    area = computePreviewArea(panel.width, panel.height, client.width);
-  }
+  ClientSize client = clientAndArea(areaText, &area);
 
   PointTable table{};
   Extents extents{};
-  if (!cliReadTable(input, twoD, &table, &extents)) return 1;
+  if (!cliReadTable(paths[0], twoD, &table, &extents)) return 1;
   Canvas canvas;
   if (twoD)
     drawPreview2D(&canvas, area, table, extents);
   else
     drawPreview3D(&canvas, area, table, extents);
   releaseTable(&table);
-
-  if (toStdout) {
-    printOps(canvas.ops);
-    return 0;
-  }
-  Raster raster;
-  if (!rasterInit(&raster, client.width, client.height, kDialogFace)) {
-    std::fprintf(stderr, "plotvane-cli: a %d x %d picture is too large\n", client.width, client.height);
-    return 1;
-  }
-  rasterReplay(&raster, canvas.ops);
-  std::string bytes;
-  if (png)
-    encodePng(raster, &bytes);
-  else
-    encodePpm(raster, &bytes);
-  return writeFile(outputPath, bytes) ? 0 : 1;
+  if (!toStdout) return writePicture(canvas.ops, client, output);
+  printOps(canvas.ops);
+  return 0;
 }

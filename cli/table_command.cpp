@@ -1,7 +1,6 @@
 // plotvane-cli table: the point table as the reader leaves it, for checks by other programs.
 #include <charconv>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "cli/cli_support.h"
@@ -22,19 +21,14 @@ void putCell(std::string* line, double value) {
 
 int runTableCommand(int argc, char** argv) {
   bool twoRow = false;
-  const char* input = nullptr;
-  for (int a = 0; a < argc; ++a) {
-    if (std::strcmp(argv[a], "--2d") == 0) twoRow = true;
-    else if (std::strcmp(argv[a], "--3d") == 0) twoRow = false;
-    else if (argv[a][0] == '-' && argv[a][1] == '-') return cliUsageError(std::string("unknown option ") + argv[a]);
-    else if (!input) input = argv[a];
-    else return cliUsageError("too many arguments");
-  }
-  if (!input) return cliUsageError("table needs an INPUT.csv");
+  const char* paths[1] = {};
+  const CliOption options[] = {{"--2d", nullptr, &twoRow, true}, {"--3d", nullptr, &twoRow, false}};
+  if (!cliReadArguments(argc, argv, options, 2, paths, 1)) return 1;
+  if (!paths[0]) return cliUsageError("table needs an INPUT.csv");
 
   PointTable table{};
   Extents extents{};
-  if (!cliReadTable(input, twoRow, &table, &extents)) return 1;
+  if (!cliReadTable(paths[0], twoRow, &table, &extents)) return 1;
   if (!table.rows) {
     std::fputs("empty\n", stdout);
     return 0;

@@ -65,36 +65,44 @@ inline double fieldTake(FieldText* f) {
 
 enum class ScanEnd { endOfData, stopped, outOfMemory };
 
+// Scans one block: fields that a separator ends go to onSeparator; the text of a field that the
+// block leaves unfinished stays in *field. Returns the ScanEnd that stops the scan, or endOfData
+// when the block is done.
+template <typename OnSeparator>
+ScanEnd scanBlock(const unsigned char* p, const unsigned char* const end, FieldText* field,
+                  OnSeparator& onSeparator) {
+  while (p < end) {
+    if (field->size == 0) {
+      // The usual field is a run of kept bytes right before its separator: convert it in place.
+      const unsigned char* q = p;
+      while (q < end && kByteClass.of[*q] == kByteKept) ++q;
+      if (q < end && kByteClass.of[*q] >= kByteComma) {
+        double value = parseDecimal(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
+        if (!onSeparator(value, kByteClass.of[*q])) return ScanEnd::stopped;
+        p = q + 1;
+        continue;
+      }
+    }
+    uint8_t kind = kByteClass.of[*p];
+    if (kind == kByteKept) {
+      if (!fieldAppend(field, static_cast<char>(*p))) return ScanEnd::outOfMemory;
+    } else if (kind != kByteDropped) {
+      if (!onSeparator(fieldTake(field), kind)) return ScanEnd::stopped;
+    }
+    ++p;
+  }
+  return ScanEnd::endOfData;
+}
+
 // Reads fields to the end of the data. onSeparator(value, kByteComma or kByteLineEnd) is called
 // for every field that a separator ends and returns false to stop. The text of a field that the
 // data leaves unfinished stays in *field.
 template <typename OnSeparator>
 ScanEnd scanFields(TextInput* in, FieldText* field, OnSeparator&& onSeparator) {
-  const unsigned char* data;
-  size_t size;
-  while (textInputNext(in, &data, &size)) {
-    const unsigned char* p = data;
-    const unsigned char* const end = data + size;
-    while (p < end) {
-      if (field->size == 0) {
-        // The usual field is a run of kept bytes right before its separator: convert it in place.
-        const unsigned char* q = p;
-        while (q < end && kByteClass.of[*q] == kByteKept) ++q;
-        if (q < end && kByteClass.of[*q] >= kByteComma) {
-          double value = parseDecimal(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
-          if (!onSeparator(value, kByteClass.of[*q])) return ScanEnd::stopped;
-          p = q + 1;
-          continue;
-        }
-      }
-      uint8_t kind = kByteClass.of[*p];
-      if (kind == kByteKept) {
-        if (!fieldAppend(field, static_cast<char>(*p))) return ScanEnd::outOfMemory;
-      } else if (kind != kByteDropped) {
-        if (!onSeparator(fieldTake(field), kind)) return ScanEnd::stopped;
-      }
-      ++p;
-    }
-  }
-  return ScanEnd::endOfData;
+  ScanEnd result = ScanEnd::endOfData;
+  forEachBlock(in, [&](const unsigned char* begin, const unsigned char* end) {
+    result = scanBlock(begin, end, field, onSeparator);
+    return result == ScanEnd::endOfData;
+  });
+  return result;
 }

@@ -1,7 +1,5 @@
 #include "common/text_input.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 
@@ -12,11 +10,15 @@ namespace {
 constexpr size_t kBlockSize = 1 << 16;
 constexpr unsigned char kCtrlZ = 0x1A;
 
+// The test hook: the read call that is to fail, and the calls made since it was armed.
+int gFailingRead = 0;
+int gReadCalls = 0;
+
 bool allocateBuffer(TextInput* in) {
   in->buffer = static_cast<unsigned char*>(allocateBytes(kBlockSize));
   in->bufferCapacity = in->buffer ? kBlockSize : 0;
   in->ended = false;
-  in->failed = false;
+  in->error = 0;
   return in->buffer != nullptr;
 }
 
@@ -36,36 +38,63 @@ size_t dropCarriageReturns(unsigned char* data, size_t size) {
   return static_cast<size_t>(out - data);
 }
 
+// Fills the buffer from the file; a read error ends the data with its number.
+size_t readFileBlock(TextInput* in) {
+  if (gFailingRead > 0 && ++gReadCalls == gFailingRead) {
+    gFailingRead = 0;
+    in->ended = true;
+    in->error = EIO;
+    return 0;
+  }
+  errno = 0;
+  size_t got = std::fread(in->buffer, 1, in->bufferCapacity, in->file);
+  if (got < in->bufferCapacity) {
+    in->ended = true;
+    if (std::ferror(in->file)) in->error = errno ? errno : EIO;
+  }
+  return got;
+}
+
+size_t copyMemoryBlock(TextInput* in) {
+  size_t got = in->memorySize - in->memoryPos;
+  if (got > in->bufferCapacity) got = in->bufferCapacity;
+  if (got > 0) std::memcpy(in->buffer, in->memory + in->memoryPos, got);
+  in->memoryPos += got;
+  if (in->memoryPos == in->memorySize) in->ended = true;
+  return got;
+}
+
 }  // namespace
 
-bool textInputOpen(TextInput* in, const char* path) {
+IoResult textInputOpen(TextInput* in, const char* path) {
   *in = TextInput{};
+  errno = 0;
   in->file = std::fopen(path, "rb");
-  if (!in->file) return false;
-  // Some systems open a folder for reading and fail only at the first read.
-  struct stat st;
-  if (fstat(fileno(in->file), &st) == 0 && S_ISDIR(st.st_mode)) {
+  if (!in->file) return errno == ENOMEM ? kIoOutOfMemory : ioFailed(errno);
+  // Some systems open a folder for reading and fail only at the first read: read a byte now, so
+  // that such a path fails here like one that does not open.
+  errno = 0;
+  int first = std::getc(in->file);
+  if (first == EOF && std::ferror(in->file)) {
+    int error = errno;
     std::fclose(in->file);
     in->file = nullptr;
-    errno = EISDIR;
-    return false;
+    return ioFailed(error);
   }
+  if (first != EOF) std::ungetc(first, in->file);
   if (!allocateBuffer(in)) {
     std::fclose(in->file);
     in->file = nullptr;
-    errno = ENOMEM;  // the file is fine; the caller must not report it as unreadable
-    return false;
+    return kIoOutOfMemory;  // the file is fine; the caller must not report it as unreadable
   }
-  return true;
+  return kIoDone;
 }
 
 bool textInputOpenMemory(TextInput* in, const void* data, size_t size) {
   *in = TextInput{};
   in->memory = static_cast<const unsigned char*>(data);
   in->memorySize = size;
-  if (allocateBuffer(in)) return true;
-  errno = ENOMEM;
-  return false;
+  return allocateBuffer(in);
 }
 
 void textInputClose(TextInput* in) {
@@ -77,7 +106,7 @@ void textInputClose(TextInput* in) {
 void textInputRewind(TextInput* in) {
   if (in->file) {
     std::clearerr(in->file);
-    if (std::fseek(in->file, 0, SEEK_SET) != 0) in->failed = true;
+    if (std::fseek(in->file, 0, SEEK_SET) != 0 && in->error == 0) in->error = errno ? errno : EIO;
   }
   in->memoryPos = 0;
   in->ended = false;
@@ -85,20 +114,7 @@ void textInputRewind(TextInput* in) {
 
 bool textInputNext(TextInput* in, const unsigned char** data, size_t* size) {
   while (!in->ended) {
-    size_t got;
-    if (in->file) {
-      got = std::fread(in->buffer, 1, in->bufferCapacity, in->file);
-      if (got < in->bufferCapacity) {
-        in->ended = true;
-        if (std::ferror(in->file)) in->failed = true;
-      }
-    } else {
-      got = in->memorySize - in->memoryPos;
-      if (got > in->bufferCapacity) got = in->bufferCapacity;
-      if (got > 0) std::memcpy(in->buffer, in->memory + in->memoryPos, got);
-      in->memoryPos += got;
-      if (in->memoryPos == in->memorySize) in->ended = true;
-    }
+    size_t got = in->file ? readFileBlock(in) : copyMemoryBlock(in);
     if (const void* z = std::memchr(in->buffer, kCtrlZ, got)) {
       got = static_cast<size_t>(static_cast<const unsigned char*>(z) - in->buffer);
       in->ended = true;
@@ -111,4 +127,9 @@ bool textInputNext(TextInput* in, const unsigned char** data, size_t* size) {
     }
   }
   return false;
+}
+
+void textInputInjectReadFailure(int readCall) {
+  gFailingRead = readCall;
+  gReadCalls = 0;
 }

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "common/io_result.h"
+
 struct TextInput {
   FILE* file;                   // source when reading a file, else nullptr
   const unsigned char* memory;  // source when reading memory
@@ -13,17 +15,33 @@ struct TextInput {
   unsigned char* buffer;  // one block of cleaned text
   size_t bufferCapacity;
   bool ended;  // end of file or Ctrl-Z reached
-  bool failed; // a read error ended the data early
+  int error;   // a read error that ended the data early: its error number; else 0
 };
 
-// Opens path in binary mode. Returns false with errno set when it cannot be opened; ENOMEM means
-// memory ran out (for the input's buffer, or in the runtime), not that the file is unreadable.
-bool textInputOpen(TextInput* in, const char* path);
-// Reads the given bytes instead of a file; they must outlive the input. False (errno ENOMEM) when
-// memory for the buffer ran out.
+// Opens path in binary mode. outOfMemory means the file may be fine but memory for reading it
+// ran out; a path that opens but cannot be read (a folder, on some systems) fails here.
+IoResult textInputOpen(TextInput* in, const char* path);
+// Reads the given bytes instead of a file; they must outlive the input. False when memory for
+// the buffer ran out.
 bool textInputOpenMemory(TextInput* in, const void* data, size_t size);
 void textInputClose(TextInput* in);
 // Starts the data again from the first byte.
 void textInputRewind(TextInput* in);
 // Gives the next block of text-mode data; false at the end of the data.
 bool textInputNext(TextInput* in, const unsigned char** data, size_t* size);
+
+// Calls onBlock(begin, end) for each block of the data in turn until it returns false. Returns
+// false when onBlock stopped the reading, true when the data ended.
+template <typename OnBlock>
+bool forEachBlock(TextInput* in, OnBlock&& onBlock) {
+  const unsigned char* data;
+  size_t size;
+  while (textInputNext(in, &data, &size))
+    if (!onBlock(data, data + size)) return false;
+  return true;
+}
+
+// --- test hook ----------------------------------------------------------------------------------
+// Makes read call number `readCall` (counted from 1 since arming) of any file input fail with EIO,
+// once, as a device that goes away does; 0 disarms. The programs never arm it.
+void textInputInjectReadFailure(int readCall);

@@ -5,6 +5,7 @@
 
 namespace {
 constexpr size_t kBlockSize = 1 << 18;
+static_assert(kBlockSize >= kTextOutputReserveMax && kTextOutputReserveMax >= kFixedTextMax + 64);
 }
 
 bool textOutputBegin(TextOutput* out, DrainFunction drain, void* context) {
@@ -32,8 +33,7 @@ bool textOutputEnd(TextOutput* out) {
 }
 
 void textOutputFixed6(TextOutput* out, double value) {
-  if (out->capacity - out->used < kFixedTextMax) textOutputFlushBlock(out);
-  out->used += formatFixed6(value, out->buffer + out->used);
+  textOutputAdvance(out, formatFixed6(value, textOutputReserve(out, kFixedTextMax)));
 }
 
 bool drainToString(void* context, const char* data, size_t size) {

@@ -36,6 +36,20 @@ inline void textOutputBytes(TextOutput* out, const char* data, size_t size) {
   out->used += size;
 }
 
+// The longest run textOutputReserve hands out.
+constexpr size_t kTextOutputReserveMax = 1024;
+
+// Room for `size` bytes (at most kTextOutputReserveMax) right after the buffered text, draining the
+// buffer first when it has less. Write into it, then keep what was written with textOutputAdvance;
+// bytes beyond that are scratch and never drained.
+inline char* textOutputReserve(TextOutput* out, size_t size) {
+  if (out->capacity - out->used < size) textOutputFlushBlock(out);
+  return out->buffer + out->used;
+}
+
+// Keeps the first `used` bytes of the room the last textOutputReserve gave.
+inline void textOutputAdvance(TextOutput* out, size_t used) { out->used += used; }
+
 inline void textOutputText(TextOutput* out, const char* text) {
   textOutputBytes(out, text, std::strlen(text));
 }

@@ -1,12 +1,11 @@
 #include "converter/converter_run.h"
 
-#include <cerrno>
-#include <cstdio>
 #include <new>
 
 #include "common/command_line.h"
 #include "common/text_output.h"
 #include "converter/xyz_list.h"
+#include "platform/file_system.h"
 #include "platform/platform.h"
 
 namespace {
@@ -21,14 +20,6 @@ const char kViewerName[] = "plotvane.exe";
 
 constexpr int kNameTries = 65535;
 constexpr long long kShellStarted = 32;  // shell results below it are failures
-
-// Only the backslash separates directories in the paths Windows passes; POSIX builds (tests and
-// the batch tool) also cut at "/".
-#ifdef _WIN32
-const char kDirectorySeparators[] = "\\";
-#else
-const char kDirectorySeparators[] = "\\/";
-#endif
 
 void showError(const char* text) { messageBox(nullptr, text, kCaption, MessageButtons::ok); }
 
@@ -52,47 +43,11 @@ bool drawCandidate(uint16_t* counter, unsigned* number) {
   return false;
 }
 
-// A name is taken when it opens for reading.
-bool opensForReading(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (!file) return false;
-  std::fclose(file);
-  return true;
-}
-
-enum class Opened { yes, no, outOfMemory };
-
-// Input from the tail or the open dialog. `no` after its own message; outOfMemory without one.
-Opened openInput(ConverterRun* run, TextInput* in) {
-  if (!run->tail.empty()) {
-    run->inputPath = run->tail;
-  } else if (!chooseCsvFile(&run->inputPath, true)) {
-    showError(kNoFileChosen);
-    return Opened::no;
-  }
-  if (!textInputOpen(in, run->inputPath.c_str())) {
-    if (errno == ENOMEM) return Opened::outOfMemory;  // the file itself may be fine
-    showError(kReadFileError);
-    return Opened::no;
-  }
-  return Opened::yes;
-}
-
-// Output named automatically or in the save dialog. `no` after its own message, where it has one;
-// outOfMemory without one.
-Opened openOutput(ConverterRun* run, OutputFile** file) {
-  if (!run->tail.empty()) {
-    if (!makeAutoOutputName(run)) return Opened::no;
-  } else if (!chooseCsvFile(&run->outputPath, false)) {
-    showError(kNoFileChosen);
-    return Opened::no;
-  }
-  std::string error;
-  *file = outputFileCreate(run->outputPath.c_str(), &error);
-  if (*file) return Opened::yes;
-  if (errno == ENOMEM) return Opened::outOfMemory;
-  showError(kSaveFileError);
-  return Opened::no;
+// The message of an input or output that did not open; memory exhaustion has its own.
+StepResult openFailed(IoResult result, const char* message) {
+  bool outOfMemory = result.kind == IoResult::outOfMemory;
+  showError(outOfMemory ? kOutOfMemory : message);
+  return outOfMemory ? StepResult::outOfMemory : StepResult::refused;
 }
 
 }  // namespace
@@ -107,22 +62,27 @@ bool chooseCsvFile(std::string* path, bool open) {
   return chooseFile(setup, path);
 }
 
-// Shows the memory message itself, so that a failure always comes after a message.
-bool openInputFile(ConverterRun* run, TextInput* in) {
-  Opened opened = openInput(run, in);
-  if (opened == Opened::outOfMemory) showError(kOutOfMemory);
-  return opened == Opened::yes;
+StepResult openInputFile(ConverterRun* run, TextInput* in) {
+  if (!run->tail.empty()) {
+    run->inputPath = run->tail;
+  } else if (!chooseCsvFile(&run->inputPath, true)) {
+    showError(kNoFileChosen);
+    return StepResult::refused;
+  }
+  IoResult opened = textInputOpen(in, run->inputPath.c_str());
+  return opened.kind == IoResult::ok ? StepResult::done : openFailed(opened, kReadFileError);
 }
 
 bool makeAutoOutputName(ConverterRun* run) {
-  size_t cut = lastPathSeparator(run->tail, kDirectorySeparators);
+  size_t cut = lastPathSeparator(run->tail, directorySeparators());
   std::string directory = cut == std::string::npos ? std::string() : run->tail.substr(0, cut + 1);
   for (int attempt = 0; attempt < kNameTries; ++attempt) {
     unsigned number;
     if (!drawCandidate(&run->candidateCounter, &number)) break;
     run->outputPath = directory + "TMP" + std::to_string(number) + ".csv";
     run->viewerPath = directory;
-    if (!opensForReading(run->outputPath)) {
+    // A name is taken when it opens for reading.
+    if (!fileOpensForReading(run->outputPath.c_str())) {
       run->viewerPath += kViewerName;
       return true;
     }
@@ -131,11 +91,16 @@ bool makeAutoOutputName(ConverterRun* run) {
   return false;
 }
 
-// Shows the memory message itself, so that a failure always comes after a message.
-OutputFile* openOutputFile(ConverterRun* run) {
-  OutputFile* file = nullptr;
-  if (openOutput(run, &file) == Opened::outOfMemory) showError(kOutOfMemory);
-  return file;
+StepResult openOutputFile(ConverterRun* run, OutputFile** file) {
+  if (!run->tail.empty()) {
+    if (!makeAutoOutputName(run)) return StepResult::refused;
+  } else if (!chooseCsvFile(&run->outputPath, false)) {
+    showError(kNoFileChosen);
+    return StepResult::refused;
+  }
+  IoResult created;
+  *file = outputFileCreate(run->outputPath.c_str(), &created);
+  return *file ? StepResult::done : openFailed(created, kSaveFileError);
 }
 
 void startViewer(const ConverterRun& run) {
@@ -167,69 +132,73 @@ void discardOutput(RunFiles* files) {
   files->output = nullptr;
 }
 
+// A run that stops: nothing left open or half written, then the message that names the failing
+// side (none when the failing step has said all). Exit status 1.
+int stopRun(RunFiles* files, const char* message) {
+  closeInput(files);
+  discardOutput(files);
+  if (message) showError(message);
+  return 1;
+}
+
 // Memory exhaustion at any step: one message, nothing left behind but a grid file already in
 // place, and no viewer. Only a run that had converted the file still ends with status 0.
 int outOfMemory(RunFiles* files) {
-  closeInput(files);
-  discardOutput(files);
-  showError(kOutOfMemory);
+  stopRun(files, kOutOfMemory);
   return files->converted ? 0 : 1;
+}
+
+// The check of the input. At most 0 after the run has stopped with its message.
+int64_t checkInput(RunFiles* files, XyzListShape* shape) {
+  int64_t result = validateXyzList(&files->in, shape);
+  // The data did not read to its end (or could not be read again): nothing to convert.
+  if (files->in.error != 0) {
+    stopRun(files, kReadFileError);
+    return 0;
+  }
+  if (result <= 0) {
+    stopRun(files, nullptr);
+    showCheckFailure(result);
+  }
+  return result;
+}
+
+// Scan, sort and write the grid file, then move it into place. 0 once it is there; otherwise the
+// run has stopped and this is its exit status.
+int writeGrid(RunFiles* files, int64_t pointCapacity) {
+  TextOutput out;
+  if (!textOutputBegin(&out, drainToOutputFile, files->output)) return outOfMemory(files);
+  FoldResult result = foldXyzList(&files->in, pointCapacity, &out);
+  bool written = textOutputEnd(&out);
+  bool readFailed = files->in.error != 0;
+  closeInput(files);
+  if (result == FoldResult::outOfMemory) return outOfMemory(files);
+  if (readFailed || !written) return stopRun(files, readFailed ? kReadFileError : kSaveFileError);
+  // Flushing, closing or moving the file into place can still fail (a full disk, for one).
+  OutputFile* file = files->output;
+  files->output = nullptr;  // the commit releases it either way
+  if (outputFileCommit(file).kind != IoResult::ok) return stopRun(files, kSaveFileError);
+  files->converted = true;
+  return 0;
 }
 
 int convert(const char* commandLineTail, ConverterRun* run, RunFiles* files) {
   run->tail = pathFromTail(commandLineTail);
-  switch (openInput(run, &files->in)) {
-    case Opened::no: showError(kReadFileError); return 1;
-    case Opened::outOfMemory: return outOfMemory(files);
-    case Opened::yes: files->inputOpen = true; break;
+  switch (openInputFile(run, &files->in)) {
+    case StepResult::refused: return stopRun(files, kReadFileError);
+    case StepResult::outOfMemory: return stopRun(files, nullptr);
+    case StepResult::done: files->inputOpen = true; break;
   }
   XyzListShape shape;
-  int64_t checkResult = validateXyzList(&files->in, &shape);
-  if (files->in.failed) {
-    // The data did not read to its end (or could not be read again): nothing to convert.
-    closeInput(files);
-    showError(kReadFileError);
-    return 1;
+  if (checkInput(files, &shape) <= 0) return 1;
+  switch (openOutputFile(run, &files->output)) {
+    case StepResult::refused: return stopRun(files, kSaveFileError);
+    case StepResult::outOfMemory: return stopRun(files, nullptr);
+    case StepResult::done: break;
   }
-  if (checkResult <= 0) {
-    closeInput(files);
-    showCheckFailure(checkResult);
-    return 1;
-  }
-
-  switch (openOutput(run, &files->output)) {
-    case Opened::no:
-      closeInput(files);
-      showError(kSaveFileError);
-      return 1;
-    case Opened::outOfMemory: return outOfMemory(files);
-    case Opened::yes: break;
-  }
-  TextOutput out;
-  if (!textOutputBegin(&out, drainToOutputFile, files->output)) return outOfMemory(files);
-  FoldResult result = foldXyzList(&files->in, shape.pointCapacity, &out);
-  bool written = textOutputEnd(&out);
-  bool readFailed = files->in.failed;
-  closeInput(files);
-  if (result == FoldResult::outOfMemory) return outOfMemory(files);
-  if (readFailed || !written) {
-    discardOutput(files);
-    showError(readFailed ? kReadFileError : kSaveFileError);
-    return 1;
-  }
-  // Flushing, closing or moving the file into place can still fail (a full disk, for one).
-  OutputFile* file = files->output;
-  files->output = nullptr;  // the commit releases it either way
-  std::string error;
-  if (!outputFileCommit(file, &error)) {
-    if (errno == ENOMEM) return outOfMemory(files);
-    showError(kSaveFileError);
-    return 1;
-  }
-  files->converted = true;
-
-  if (!run->tail.empty()) startViewer(*run);
-  return 0;
+  int status = writeGrid(files, shape.pointCapacity);
+  if (status == 0 && !run->tail.empty()) startViewer(*run);
+  return status;
 }
 
 }  // namespace

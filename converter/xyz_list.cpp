@@ -188,24 +188,21 @@ int64_t validateXyzList(TextInput* in, XyzListShape* shape) {
   textInputRewind(in);
   int64_t lines = 0;
   int64_t commas = 0;  // in the current line
-  const unsigned char* data;
-  size_t size;
-  while (textInputNext(in, &data, &size)) {
-    const unsigned char* p = data;
-    const unsigned char* const end = data + size;
-    while (p < end) {
-      const unsigned char* lineEnd = static_cast<const unsigned char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-      const unsigned char* stop = lineEnd ? lineEnd : end;
-      for (; p < stop; ++p) commas += *p == ',';
-      if (!lineEnd) break;
-      if (commas != 2) {
-        shape->badLineCommas = commas;
-        return -lines;
-      }
+  bool good = forEachBlock(in, [&](const unsigned char* p, const unsigned char* const end) {
+    while (const void* found = std::memchr(p, '\n', static_cast<size_t>(end - p))) {
+      const unsigned char* lineEnd = static_cast<const unsigned char*>(found);
+      for (; p < lineEnd; ++p) commas += *p == ',';
+      if (commas != 2) return false;
       ++lines;
       commas = 0;
       p = lineEnd + 1;
     }
+    for (; p < end; ++p) commas += *p == ',';
+    return true;
+  });
+  if (!good) {
+    shape->badLineCommas = commas;
+    return -lines;
   }
   if (lines == 0) {
     shape->badLineCommas = -1;

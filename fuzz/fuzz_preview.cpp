@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "platform/recording/recording.h"
+#include "platform/canvas_list/canvas_list.h"
 #include "viewer/preview.h"
 
 namespace {

@@ -4,18 +4,19 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
+
+#include "common/io_result.h"
 
 struct OutputFile;
 
-// Creates the temporary file beside targetPath. nullptr on failure, with the system's message in
-// *error and its number in errno (ENOMEM when memory ran out).
-OutputFile* outputFileCreate(const char* targetPath, std::string* error);
+// Creates the temporary file beside targetPath. nullptr on failure, with the reason in *result
+// (outOfMemory when memory ran out).
+OutputFile* outputFileCreate(const char* targetPath, IoResult* result);
 // Writes all bytes or returns false (the file is then doomed: commit will fail).
 bool outputFileWrite(OutputFile* file, const char* data, size_t size);
-// Flushes, closes and moves the file onto its target; on failure removes it, with the message in
-// *error and its number in errno. Frees the handle.
-bool outputFileCommit(OutputFile* file, std::string* error);
+// Flushes, closes and moves the file onto its target; on failure removes it and gives the first
+// error met. Frees the handle.
+IoResult outputFileCommit(OutputFile* file);
 // Closes and removes the temporary file. Frees the handle.
 void outputFileDiscard(OutputFile* file);
 

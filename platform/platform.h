@@ -1,23 +1,17 @@
-// The platform layer's user-interface services, as free functions. Win32 implements them for the
-// shipped programs; the recording stand-in implements them for native tests and the batch tool.
+// The platform layer's dialog services, as free functions: the viewer's window and controls,
+// message boxes, file dialogs and the process. Win32 implements them for the shipped programs
+// (platform/win32/ and viewer/viewer_window_win32.cpp); the recording stand-in implements them
+// for the native tests.
 #pragma once
 
 #include <string>
 
+#include "platform/canvas.h"
+
 // A dialog window (the viewer's dialog); nullptr stands for "no owner window".
 struct Dialog;
-// A drawing surface addressed in the dialog's client pixels.
-struct Canvas;
 
-// --- canvas ---------------------------------------------------------------------------------
-// Outlines the rectangle with the black one-pixel pen and fills its inside white; right and
-// bottom are exclusive (the outline lies on columns left and right - 1, rows top and bottom - 1).
-void canvasFrame(Canvas* canvas, int left, int top, int right, int bottom);
-// Makes (x, y) the current point; draws nothing.
-void canvasMoveTo(Canvas* canvas, int x, int y);
-// Draws from the current point to (x, y), that point itself not painted; (x, y) becomes current.
-void canvasLineTo(Canvas* canvas, int x, int y);
-
+// --- the viewer's drawing surface -----------------------------------------------------------
 // The viewer's one drawing surface, a child covering the dialog's client area; created on first
 // use and reused by every later drawing. surfaceEnd finishes the drawing.
 Canvas* surfaceBegin(Dialog* dialog);
@@ -56,5 +50,3 @@ void writeErrorStream(const char* text);
 // Starts a program the way the shell does (default verb, SW_SHOWNORMAL, no owner, no working
 // directory); returns the shell's result code (32 and above means started).
 long long shellStart(const char* file, const char* parameters);
-// True when a file or directory of that name exists.
-bool pathExists(const char* path);

@@ -1,6 +1,5 @@
 #include "viewer/dxf_writer.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -78,29 +77,26 @@ void formatTexts(ValueTexts* texts, size_t count, ValueAt valueAt) {
 }
 
 // Writes a group: its code line, then value k of texts (or value itself when texts is empty).
-// Short texts are copied in one fixed-size move; the run keeps padding after its last text.
-
+// Short texts are copied in one fixed-size move; the run keeps padding after its last text, and
+// the reserved room takes the bytes copied beyond the text.
 template <size_t N>
 inline void putValue(TextOutput* out, const char (&codeLine)[N], const ValueTexts& texts, size_t k, double value) {
   constexpr size_t codeSize = N - 1;
-  if (out->capacity - out->used < codeSize + kFixedTextMax + 2) textOutputFlushBlock(out);
-  char* at = out->buffer + out->used;
+  char* const start = textOutputReserve(out, codeSize + kFixedTextMax + 2);
+  char* at = start;
   std::memcpy(at, codeLine, codeSize);
   at += codeSize;
   if (texts.count) {
     size_t begin = k ? texts.ends[k - 1] : 0;
     size_t size = texts.ends[k] - begin;
-    if (size <= kShortText)
-      std::memcpy(at, texts.text + begin, kShortText);
-    else
-      std::memcpy(at, texts.text + begin, size);
-    out->used += codeSize + size;
-    return;
+    std::memcpy(at, texts.text + begin, size <= kShortText ? kShortText : size);
+    at += size;
+  } else {
+    at += formatFixed6(value, at);
+    *at++ = '\r';
+    *at++ = '\n';
   }
-  size_t size = formatFixed6(value, at);
-  at[size] = '\r';
-  at[size + 1] = '\n';
-  out->used += codeSize + size + 2;
+  textOutputAdvance(out, static_cast<size_t>(at - start));
 }
 
 // The formatted X values (header cells 0 .. lastColumnIndex) and Y values (column 0 of rows 0 ..
@@ -261,20 +257,17 @@ void writeDxfDocument(TextOutput* out, const PointTable& table, DxfMethod method
   put(out, kSectionEnd);
 }
 
-// Every false return leaves the error's number in errno; ENOMEM means memory ran out, and the save
-// command then takes the program's memory path instead of reporting a write error.
-bool saveDxfFile(const char* path, const PointTable& table, DxfMethod method, std::string* error) {
-  OutputFile* file = outputFileCreate(path, error);
-  if (!file) return false;
+IoResult saveDxfFile(const char* path, const PointTable& table, DxfMethod method) {
+  IoResult result;
+  OutputFile* file = outputFileCreate(path, &result);
+  if (!file) return result;
   TextOutput out;
   if (!textOutputBegin(&out, drainToOutputFile, file)) {
     outputFileDiscard(file);
-    assignText(error, std::strerror(ENOMEM));
-    errno = ENOMEM;
-    return false;
+    return kIoOutOfMemory;
   }
   writeDxfDocument(&out, table, method);
   // A block that failed to drain has doomed the file: the commit then fails with its error.
   textOutputEnd(&out);
-  return outputFileCommit(file, error);
+  return outputFileCommit(file);
 }

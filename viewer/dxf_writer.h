@@ -1,6 +1,7 @@
 // The DXF document: one ENTITIES section, every entity on the layer "plotvane".
 #pragma once
 
+#include "common/io_result.h"
 #include "common/text_output.h"
 #include "viewer/point_table.h"
 
@@ -19,6 +20,5 @@ void writeGridMesh(TextOutput* out, const PointTable& table);
 void writeGridFaces(TextOutput* out, const PointTable& table);
 
 // Writes the document to path through a temporary file that replaces path only when complete.
-// False with the system's message when the file could not be created or written; errno then
-// holds the error's number, ENOMEM when memory ran out (the caller's memory path).
-bool saveDxfFile(const char* path, const PointTable& table, DxfMethod method, std::string* error);
+// outOfMemory is the caller's memory path; failed carries the system's error number.
+IoResult saveDxfFile(const char* path, const PointTable& table, DxfMethod method);

@@ -5,9 +5,9 @@
 #include <commctrl.h>
 
 #include "common/command_line.h"
-#include "platform/win32/viewer_window_win32.h"
 #include "platform/win32/win32_handles.h"
 #include "viewer/viewer_dialog.h"
+#include "viewer/viewer_window_win32.h"
 
 namespace {
 

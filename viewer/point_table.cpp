@@ -64,6 +64,87 @@ void startRead(PointTable* table, Extents* extents) {
   *extents = Extents{};
 }
 
+// The counting pass of a grid file: fields of the header line, then the line ends after it.
+struct GridShape {
+  int64_t headerCommas;
+  int64_t laterLineEnds;
+  bool headerEnded;
+};
+
+GridShape countGridShape(TextInput* in) {
+  textInputRewind(in);
+  GridShape shape{};
+  forEachBlock(in, [&](const unsigned char* p, const unsigned char* end) {
+    if (!shape.headerEnded) {
+      auto lineEnd = static_cast<const unsigned char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+      for (const unsigned char* stop = lineEnd ? lineEnd : end; p < stop; ++p) shape.headerCommas += *p == ',';
+      if (!lineEnd) return true;
+      shape.headerEnded = true;
+      p = lineEnd + 1;
+    }
+    // A plain count: a search per line end costs a call for every blank line.
+    for (; p < end; ++p) shape.laterLineEnds += *p == '\n';
+    return true;
+  });
+  return shape;
+}
+
+// The parsing pass of a grid file: where the next field goes, and whether the extents started.
+struct GridRead {
+  PointTable* table;
+  Extents* extents;
+  const double* header;
+  bool started;
+  bool inHeader;
+  bool lineHasComma;
+  int32_t row;
+  int32_t column;
+};
+
+// Widens the extents by a node's isometric point, or starts them with it.
+void widenIsometric(GridRead* read, double u, double v) {
+  Extents* e = read->extents;
+  if (!read->started) {
+    read->started = true;
+    e->xMin = e->xMax = u;
+    e->yMin = e->yMax = v;
+    return;
+  }
+  if (u < e->xMin) e->xMin = u;
+  if (u > e->xMax) e->xMax = u;
+  if (v < e->yMin) e->yMin = v;
+  if (v > e->yMax) e->yMax = v;
+}
+
+void storeGridCell(GridRead* read, double value) {
+  if (read->column >= read->table->columnCapacity) return;  // long lines lose their extra fields
+  double* cells = read->table->rows[read->row];
+  cells[read->column] = value;
+  if (read->inHeader || read->column == 0) return;
+  double x = read->header[read->column];
+  widenIsometric(read, static_cast<double>(isoU(x, cells[0])), static_cast<double>(isoV(x, cells[0], value)));
+}
+
+// A field ended by a separator; false once the table has no row for the next line.
+bool endGridField(GridRead* read, double value, uint8_t separator) {
+  storeGridCell(read, value);
+  if (separator == kByteComma) {
+    if (read->column < read->table->columnCapacity) ++read->column;
+    read->lineHasComma = true;
+    return true;
+  }
+  if (read->inHeader) {
+    read->table->lastColumnIndex = read->column;
+    read->inHeader = false;
+  } else {
+    read->table->lastRowIndex = read->row;
+  }
+  read->column = 0;
+  read->lineHasComma = false;
+  // The file may have grown since it was counted; the table does not.
+  return ++read->row <= read->table->rowCapacity;
+}
+
 }  // namespace
 
 void releaseTable(PointTable* table) {
@@ -115,82 +196,17 @@ ReadResult readTwoRowFile(TextInput* in, PointTable* table, Extents* extents) {
 
 ReadResult readGridFile(TextInput* in, PointTable* table, Extents* extents) {
   startRead(table, extents);
-
-  // Counting pass: fields of the header line, then the line ends after it.
-  textInputRewind(in);
-  int64_t headerCommas = 0;
-  int64_t laterLineEnds = 0;
-  bool headerEnded = false;
-  const unsigned char* data;
-  size_t size;
-  while (textInputNext(in, &data, &size)) {
-    const unsigned char* p = data;
-    const unsigned char* end = data + size;
-    if (!headerEnded) {
-      const unsigned char* lineEnd = static_cast<const unsigned char*>(std::memchr(p, '\n', size));
-      const unsigned char* stop = lineEnd ? lineEnd : end;
-      for (; p < stop; ++p) headerCommas += *p == ',';
-      if (!lineEnd) continue;
-      headerEnded = true;
-      p = lineEnd + 1;
-    }
-    // A plain count: a search per line end costs a call for every blank line.
-    for (; p < end; ++p) laterLineEnds += *p == '\n';
-  }
+  GridShape shape = countGridShape(in);
   // Without a complete header line there is no grid: the table stays empty.
-  if (!headerEnded) return ReadResult::ok;
-  if (!allocateTable(table, 1 + headerCommas, 2 + laterLineEnds)) return ReadResult::outOfMemory;
+  if (!shape.headerEnded) return ReadResult::ok;
+  if (!allocateTable(table, 1 + shape.headerCommas, 2 + shape.laterLineEnds)) return ReadResult::outOfMemory;
 
-  // Parsing pass.
   textInputRewind(in);
   FieldText field;
   fieldInit(&field);
-  const int32_t columns = table->columnCapacity;
-  const double* const header = table->rows[0];
-  bool started = false;
-  bool inHeader = true;
-  bool lineHasComma = false;
-  int32_t row = 0;
-  int32_t column = 0;
-
-  auto storeCell = [&](double value) {
-    if (column >= columns) return;  // long lines lose their extra fields
-    double* cells = table->rows[row];
-    cells[column] = value;
-    if (inHeader || column == 0) return;
-    double u = static_cast<double>(isoU(header[column], cells[0]));
-    double v = static_cast<double>(isoV(header[column], cells[0], value));
-    if (!started) {
-      started = true;
-      extents->xMin = extents->xMax = u;
-      extents->yMin = extents->yMax = v;
-      return;
-    }
-    if (u < extents->xMin) extents->xMin = u;
-    if (u > extents->xMax) extents->xMax = u;
-    if (v < extents->yMin) extents->yMin = v;
-    if (v > extents->yMax) extents->yMax = v;
-  };
-
-  bool full = false;
+  GridRead read{table, extents, table->rows[0], false, true, false, 0, 0};
   ScanEnd end = scanFields(in, &field, [&](double value, uint8_t separator) {
-    storeCell(value);
-    if (separator == kByteComma) {
-      if (column < columns) ++column;
-      lineHasComma = true;
-      return true;
-    }
-    if (inHeader) {
-      table->lastColumnIndex = column;
-      inHeader = false;
-    } else {
-      table->lastRowIndex = row;
-    }
-    column = 0;
-    lineHasComma = false;
-    // The file may have grown since it was counted; the table does not.
-    full = ++row > table->rowCapacity;
-    return !full;
+    return endGridField(&read, value, separator);
   });
   if (end == ScanEnd::outOfMemory) {
     fieldRelease(&field);
@@ -198,9 +214,9 @@ ReadResult readGridFile(TextInput* in, PointTable* table, Extents* extents) {
     return ReadResult::outOfMemory;
   }
   // A last line without a line end is complete all the same, once it met a comma or holds text.
-  if (!full && !inHeader && (lineHasComma || field.size > 0)) {
-    storeCell(fieldTake(&field));
-    table->lastRowIndex = row;
+  if (end == ScanEnd::endOfData && !read.inHeader && (read.lineHasComma || field.size > 0)) {
+    storeGridCell(&read, fieldTake(&field));
+    table->lastRowIndex = read.row;
   }
   fieldRelease(&field);
   return ReadResult::ok;

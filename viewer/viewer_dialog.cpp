@@ -1,6 +1,5 @@
 #include "viewer/viewer_dialog.h"
 
-#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -50,23 +49,33 @@ void drawTable(Dialog* dialog, Dimension dimension) {
   surfaceEnd(dialog, canvas);
 }
 
+ReadResult readTable(TextInput* in, Dimension dimension) {
+  return dimension == Dimension::twoD ? readTwoRowFile(in, &gViewer.table, &gViewer.extents)
+                                      : readGridFile(in, &gViewer.table, &gViewer.extents);
+}
+
 // Reads path with the reader of the dimension and draws it. A file that does not open leaves the
-// table, the stale flag and the preview as they were.
+// table, the stale flag and the preview as they were; one whose reading fails partway leaves the
+// table stale, so that nothing partial is drawn or saved.
 FlowOutcome loadTable(Dialog* dialog, const std::string& path, Dimension dimension) {
   TextInput in;
-  if (!textInputOpen(&in, path.c_str())) {
-    if (errno == ENOMEM) return outOfMemory(dialog);  // the file itself may be fine
-    reportError(kReadError, std::strerror(errno));
+  IoResult opened = textInputOpen(&in, path.c_str());
+  if (opened.kind == IoResult::outOfMemory) return outOfMemory(dialog);  // the file itself may be fine
+  if (opened.kind == IoResult::failed) {
+    reportError(kReadError, std::strerror(opened.error));
     return FlowOutcome::carryOn;
   }
   // The reader replaces the table; until it has succeeded nothing may draw or save it, not even
   // the paint requests that the memory message lets through.
   gViewer.tableStale = true;
-  ReadResult result = dimension == Dimension::twoD ? readTwoRowFile(&in, &gViewer.table, &gViewer.extents)
-                                                   : readGridFile(&in, &gViewer.table, &gViewer.extents);
-  if (result == ReadResult::outOfMemory) {
+  ReadResult result = readTable(&in, dimension);
+  int readError = in.error;
+  if (result == ReadResult::outOfMemory || readError != 0) {
     textInputClose(&in);
-    return outOfMemory(dialog);
+    if (result == ReadResult::outOfMemory) return outOfMemory(dialog);
+    releaseTable(&gViewer.table);
+    reportError(kReadError, std::strerror(readError));
+    return FlowOutcome::carryOn;
   }
   drawTable(dialog, dimension);
   textInputClose(&in);
@@ -112,12 +121,12 @@ FlowOutcome saveCommand(Dialog* dialog) {
   if (!chooseFile(kSaveDialog, &path)) return FlowOutcome::carryOn;
   DxfMethod method{isButtonChecked(dialog, ID_TWO_D), isButtonChecked(dialog, ID_LINE),
                    isButtonChecked(dialog, ID_MESH), isButtonChecked(dialog, ID_FACE)};
-  std::string error;
-  if (!saveDxfFile(path.c_str(), gViewer.table, method, &error)) {
-    // Memory exhaustion takes the program's one memory path, as while reading; the old file is
-    // still in place either way.
-    if (errno == ENOMEM) return outOfMemory(dialog);
-    reportError(kWriteError, error);
+  IoResult saved = saveDxfFile(path.c_str(), gViewer.table, method);
+  // Memory exhaustion takes the program's one memory path, as while reading; the old file is
+  // still in place either way.
+  if (saved.kind == IoResult::outOfMemory) return outOfMemory(dialog);
+  if (saved.kind == IoResult::failed) {
+    reportError(kWriteError, std::strerror(saved.error));
     return FlowOutcome::carryOn;
   }
   setStatusText(dialog, kStatusSaved);

@@ -5,6 +5,7 @@ endif()
 
 add_executable(plotvane WIN32
   ${CMAKE_CURRENT_SOURCE_DIR}/main_win32.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/viewer_window_win32.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/plotvane.rc)
 target_link_libraries(plotvane PRIVATE pv_viewer_core pv_platform_win32 pv_platform_files)
 

@@ -1,7 +1,5 @@
 #include "platform/recording/recording.h"
 
-#include <sys/stat.h>
-
 #include <string>
 
 #include "common/memory.h"
@@ -29,19 +27,6 @@ void log(std::string text) { gRecording.events.push_back(std::move(text)); }
 Recording& recording() { return gRecording; }
 void recordingReset() { gRecording = Recording{}; }
 Dialog* recordingDialog() { return &gDialog; }
-
-void canvasFrame(Canvas* canvas, int left, int top, int right, int bottom) {
-  StandInAllocations standIn;
-  canvas->ops.push_back({CanvasOp::frame, left, top, right, bottom});
-}
-void canvasMoveTo(Canvas* canvas, int x, int y) {
-  StandInAllocations standIn;
-  canvas->ops.push_back({CanvasOp::moveTo, x, y, 0, 0});
-}
-void canvasLineTo(Canvas* canvas, int x, int y) {
-  StandInAllocations standIn;
-  canvas->ops.push_back({CanvasOp::lineTo, x, y, 0, 0});
-}
 
 Canvas* surfaceBegin(Dialog*) {
   StandInAllocations standIn;
@@ -135,9 +120,4 @@ long long shellStart(const char* file, const char* parameters) {
   long long result = gRecording.shellResults.front();
   gRecording.shellResults.pop_front();
   return result;
-}
-
-bool pathExists(const char* path) {
-  struct stat st;
-  return stat(path, &st) == 0;
 }

@@ -8,17 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/canvas_list/canvas_list.h"
 #include "platform/platform.h"
-
-struct CanvasOp {
-  enum Kind { frame, moveTo, lineTo } kind;
-  int a, b, c, d;  // frame: left top right bottom; moveTo/lineTo: x y
-  bool operator==(const CanvasOp&) const = default;
-};
-
-struct Canvas {
-  std::vector<CanvasOp> ops;
-};
 
 struct Recording {
   std::vector<std::string> events;  // "messageBox Error: text", "status 未出力", ...

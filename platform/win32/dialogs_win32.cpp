@@ -1,5 +1,5 @@
-// The platform services both programs share on Win32: message boxes, the common file dialogs,
-// the shell start, the existence test and the standard error stream.
+// The dialog services both programs share on Win32: message boxes, the common file dialogs, the
+// shell start and the standard error stream.
 #include <windows.h>
 
 #include <commdlg.h>
@@ -50,8 +50,6 @@ long long shellStart(const char* file, const char* parameters) {
   HINSTANCE result = ShellExecuteA(nullptr, nullptr, file, parameters, nullptr, SW_SHOWNORMAL);
   return static_cast<long long>(reinterpret_cast<INT_PTR>(result));
 }
-
-bool pathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
 
 void writeErrorStream(const char* text) {
   HANDLE error = GetStdHandle(STD_ERROR_HANDLE);

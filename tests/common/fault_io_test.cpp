@@ -60,40 +60,34 @@ class FaultIo : public ::testing::Test {
   fs::path folder, target;
 };
 
-// A stream that cannot get its buffer says ENOMEM, which no unreadable file does.
+// A stream that cannot get its buffer is out of memory, which no unreadable file is.
 TEST_F(FaultIo, TextInputTellsMemoryFromAnUnreadableFile) {
   struct Case {
     const char* name;
     fs::path path;
     bool failAllocation;
-    bool opens;
+    IoResult::Kind kind;
     int errorNumber;
   } cases[] = {
-      {"readable file", target, false, true, 0},
-      {"readable file, no memory for the buffer", target, true, false, ENOMEM},
-      {"missing file", folder / "missing.txt", false, false, ENOENT},
-      {"missing file, no memory for the buffer", folder / "missing.txt", true, false, ENOENT},
+      {"readable file", target, false, IoResult::ok, 0},
+      {"readable file, no memory for the buffer", target, true, IoResult::outOfMemory, ENOMEM},
+      {"missing file", folder / "missing.txt", false, IoResult::failed, ENOENT},
+      {"missing file, no memory for the buffer", folder / "missing.txt", true, IoResult::failed, ENOENT},
   };
   for (const Case& c : cases) {
     const std::string path = c.path.string();
     TextInput in;
-    errno = 0;
     if (c.failAllocation) failAllocationAfter(0);
-    bool opened = textInputOpen(&in, path.c_str());
-    int errorNumber = errno;
+    IoResult opened = textInputOpen(&in, path.c_str());
     allocationFailuresOff();
-    EXPECT_EQ(opened, c.opens) << c.name;
-    if (opened) {
-      textInputClose(&in);
-    } else {
-      EXPECT_EQ(errorNumber, c.errorNumber) << c.name;
-    }
+    EXPECT_EQ(opened.kind, c.kind) << c.name;
+    EXPECT_EQ(opened.error, c.errorNumber) << c.name;
+    if (opened.kind == IoResult::ok) textInputClose(&in);
   }
   const char bytes[] = "1,2,3\n";
   TextInput in;
   failAllocationAfter(0);
   EXPECT_FALSE(textInputOpenMemory(&in, bytes, sizeof bytes - 1));
-  EXPECT_EQ(errno, ENOMEM);
   allocationFailuresOff();
 
   TextOutput out;
@@ -105,19 +99,17 @@ TEST_F(FaultIo, TextInputTellsMemoryFromAnUnreadableFile) {
   EXPECT_EQ(sink, "");
 }
 
-// Each allocation of a file's creation fails in turn: no handle, ENOMEM, and nothing on disk.
+// Each allocation of a file's creation fails in turn: no handle, out of memory, nothing on disk.
 TEST_F(FaultIo, OutputFileCreationOutOfMemory) {
   struct Created {
     OutputFile* file;
-    int errorNumber;
-    std::string error;
+    IoResult result;
   };
   const std::string path = target.string();
   auto prepare = [] {};
   auto act = [&] {
-    Created created{nullptr, 0, {}};
-    created.file = outputFileCreate(path.c_str(), &created.error);
-    created.errorNumber = errno;
+    Created created{nullptr, kIoDone};
+    created.file = outputFileCreate(path.c_str(), &created.result);
     return created;
   };
   failEveryAllocation("output file creation", prepare, act, [&](Created created, bool struck) {
@@ -126,11 +118,7 @@ TEST_F(FaultIo, OutputFileCreationOutOfMemory) {
       outputFileDiscard(created.file);
     } else {
       EXPECT_TRUE(struck);
-      EXPECT_EQ(created.errorNumber, ENOMEM);
-      // Without memory even for the message, the message stays empty.
-      if (!created.error.empty()) {
-        EXPECT_EQ(created.error, std::strerror(ENOMEM));
-      }
+      EXPECT_EQ(created.result.kind, IoResult::outOfMemory);
     }
     EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
     EXPECT_EQ(contents(target), "old");
@@ -160,23 +148,21 @@ TEST_F(FaultIo, OutputFileFaultsAtEveryWriteAndAtTheCommit) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     put(target, "old");
-    std::string error;
+    IoResult created;
     outputFileInjectFailure(c.fault);
-    OutputFile* file = outputFileCreate(target.string().c_str(), &error);
-    ASSERT_TRUE(file) << error;
+    OutputFile* file = outputFileCreate(target.string().c_str(), &created);
+    ASSERT_TRUE(file) << std::strerror(created.error);
     bool written = true;
     for (int k = 0; k < 3; ++k) written &= outputFileWrite(file, block.data(), block.size());
     EXPECT_EQ(written, !c.writeFails);
-    bool committed = outputFileCommit(file, &error);
-    int errorNumber = errno;
+    IoResult committed = outputFileCommit(file);
+    EXPECT_EQ(committed.error, c.errorNumber);
     if (c.errorNumber == 0) {
-      EXPECT_TRUE(committed) << error;
+      EXPECT_EQ(committed.kind, IoResult::ok);
       EXPECT_EQ(outputFileWriteCalls(), 3);
       EXPECT_EQ(contents(target), block + block + block);
     } else {
-      EXPECT_FALSE(committed);
-      EXPECT_EQ(errorNumber, c.errorNumber);
-      EXPECT_EQ(error, std::strerror(c.errorNumber));
+      EXPECT_EQ(committed.kind, IoResult::failed);
       EXPECT_EQ(contents(target), "old");
     }
     EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
@@ -184,20 +170,18 @@ TEST_F(FaultIo, OutputFileFaultsAtEveryWriteAndAtTheCommit) {
   outputFileInjectFailure(OutputFault{});
 }
 
-// A failed commit whose message cannot be held is memory exhaustion, and still cleans up.
-TEST_F(FaultIo, OutputFileCommitWithoutMemoryForItsMessage) {
-  std::string error;
-  OutputFile* file = outputFileCreate(target.string().c_str(), &error);
+// A failed commit needs no memory to report its error, and still cleans up.
+TEST_F(FaultIo, OutputFileCommitFailsWithoutMemory) {
+  IoResult created;
+  OutputFile* file = outputFileCreate(target.string().c_str(), &created);
   ASSERT_TRUE(file);
   ASSERT_TRUE(outputFileWrite(file, "new", 3));
   outputFileInjectFailure({OutputFaultPoint::move, 0});
   failAllocationAfter(0, AllocationFault::fromThenOn);
-  bool committed = outputFileCommit(file, &error);
-  int errorNumber = errno;
+  IoResult committed = outputFileCommit(file);
   allocationFailuresOff();
-  EXPECT_FALSE(committed);
-  EXPECT_EQ(errorNumber, ENOMEM);
-  EXPECT_EQ(error, "");
+  EXPECT_EQ(committed.kind, IoResult::failed);
+  EXPECT_EQ(committed.error, EACCES);
   EXPECT_EQ(contents(target), "old");
   EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
 }

@@ -65,16 +65,19 @@ TEST(TextInput, WorksAcrossBlockBoundariesAndRewinds) {
   std::fclose(f);
 
   TextInput in;
-  ASSERT_TRUE(textInputOpen(&in, path.c_str()));
+  ASSERT_EQ(textInputOpen(&in, path.c_str()).kind, IoResult::ok);
   EXPECT_EQ(readAll(&in), expected);
   textInputRewind(&in);
   EXPECT_EQ(readAll(&in), expected);
-  EXPECT_FALSE(in.failed);
+  EXPECT_EQ(in.error, 0);
   textInputClose(&in);
   std::remove(path.c_str());
 
-  EXPECT_FALSE(textInputOpen(&in, (::testing::TempDir() + "no/such/file").c_str()));
-  EXPECT_FALSE(textInputOpen(&in, ::testing::TempDir().c_str()));  // a folder is no file
+  IoResult missing = textInputOpen(&in, (::testing::TempDir() + "no/such/file").c_str());
+  EXPECT_EQ(missing.kind, IoResult::failed);
+  EXPECT_EQ(missing.error, ENOENT);
+  // A folder is no file, on every system.
+  EXPECT_EQ(textInputOpen(&in, ::testing::TempDir().c_str()).kind, IoResult::failed);
 }
 
 TEST(TextOutput, BuffersLargeAndSmallWritesInOrder) {
@@ -172,35 +175,37 @@ TEST(OutputFile, ReplacesTheTargetOnlyWhenComplete) {
     return s;
   };
 
-  std::string error;
-  OutputFile* file = outputFileCreate(target.c_str(), &error);
-  ASSERT_TRUE(file) << error;
+  IoResult result;
+  OutputFile* file = outputFileCreate(target.c_str(), &result);
+  ASSERT_TRUE(file) << std::strerror(result.error);
   ASSERT_TRUE(outputFileWrite(file, "new", 3));
   EXPECT_EQ(contents(), "old");  // nothing visible before the commit
   outputFileDiscard(file);
   EXPECT_EQ(contents(), "old");
 
-  file = outputFileCreate(target.c_str(), &error);
+  file = outputFileCreate(target.c_str(), &result);
   ASSERT_TRUE(file);
   ASSERT_TRUE(outputFileWrite(file, "new", 3));
-  EXPECT_TRUE(outputFileCommit(file, &error)) << error;
+  EXPECT_EQ(outputFileCommit(file).kind, IoResult::ok);
   EXPECT_EQ(contents(), "new");
   std::remove(target.c_str());
 
-  EXPECT_FALSE(outputFileCreate((::testing::TempDir() + "missing-folder/x.txt").c_str(), &error));
-  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(outputFileCreate((::testing::TempDir() + "missing-folder/x.txt").c_str(), &result));
+  EXPECT_EQ(result.kind, IoResult::failed);
+  EXPECT_EQ(result.error, ENOENT);
 }
 
 #ifndef _WIN32
 TEST(OutputFile, ReportsAFullDiskAndLeavesDevicesInPlace) {
   // A device is written to, never replaced by a rename; /dev/full refuses every byte.
-  std::string error;
-  OutputFile* file = outputFileCreate("/dev/full", &error);
-  ASSERT_TRUE(file) << error;
+  IoResult result;
+  OutputFile* file = outputFileCreate("/dev/full", &result);
+  ASSERT_TRUE(file) << std::strerror(result.error);
   std::string block(1 << 16, 'x');
   EXPECT_FALSE(outputFileWrite(file, block.data(), block.size()));
-  EXPECT_FALSE(outputFileCommit(file, &error));
-  EXPECT_EQ(error, std::strerror(ENOSPC));
+  result = outputFileCommit(file);
+  EXPECT_EQ(result.kind, IoResult::failed);
+  EXPECT_EQ(result.error, ENOSPC);
   struct stat st;
   ASSERT_EQ(stat("/dev/full", &st), 0);
   EXPECT_TRUE(S_ISCHR(st.st_mode));
@@ -208,10 +213,10 @@ TEST(OutputFile, ReportsAFullDiskAndLeavesDevicesInPlace) {
   // A folder in the target's place makes the final move fail; the temporary file goes away.
   std::string folder = ::testing::TempDir() + "output_file_folder";
   mkdir(folder.c_str(), 0777);
-  file = outputFileCreate(folder.c_str(), &error);
+  file = outputFileCreate(folder.c_str(), &result);
   ASSERT_TRUE(file);
   ASSERT_TRUE(outputFileWrite(file, "x", 1));
-  EXPECT_FALSE(outputFileCommit(file, &error));
+  EXPECT_EQ(outputFileCommit(file).kind, IoResult::failed);
   EXPECT_EQ(rmdir(folder.c_str()), 0);
 }
 
@@ -223,11 +228,11 @@ TEST(OutputFile, ReplacesTheFileASymbolicLinkNames) {
   ASSERT_TRUE(f);
   std::fclose(f);
   ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
-  std::string error;
-  OutputFile* file = outputFileCreate(link.c_str(), &error);
+  IoResult result;
+  OutputFile* file = outputFileCreate(link.c_str(), &result);
   ASSERT_TRUE(file);
   ASSERT_TRUE(outputFileWrite(file, "abc", 3));
-  ASSERT_TRUE(outputFileCommit(file, &error));
+  ASSERT_EQ(outputFileCommit(file).kind, IoResult::ok);
   struct stat st;
   ASSERT_EQ(lstat(link.c_str(), &st), 0);
   EXPECT_TRUE(S_ISLNK(st.st_mode));

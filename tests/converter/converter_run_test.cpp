@@ -136,6 +136,26 @@ TEST_F(ConverterRunTest, EveryWayARunEndsShowsItsMessagesInOrder) {
   }
 }
 
+// Every read of a run fails in turn, in the check or in the scan: one "読込ファイルエラー", status
+// 1, and no grid file.
+TEST_F(ConverterRunTest, ReadFailingPartwayStopsTheRun) {
+  writeFile(data / "in.xyz", kList);
+  int failures = 0;
+  for (int k = 1; k < 10; ++k) {
+    SCOPED_TRACE("read " + std::to_string(k) + " fails");
+    recordingReset();
+    textInputInjectReadFailure(k);
+    int status = run(inData("in.xyz"));
+    textInputInjectReadFailure(0);
+    if (status == 0) break;  // no read left to fail
+    ++failures;
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(recording().events, std::vector<std::string>{kReadFileError});
+    EXPECT_EQ(namesIn(data), std::vector<std::string>{"in.xyz"});
+  }
+  EXPECT_GE(failures, 2);
+}
+
 TEST_F(ConverterRunTest, FileDialogsAreSetUpForCsvFiles) {
   std::string path;
   chooseCsvFile(&path, true);

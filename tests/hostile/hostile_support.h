@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/text_output.h"
-#include "platform/recording/recording.h"
+#include "platform/canvas_list/canvas_list.h"
 #include "viewer/dxf_writer.h"
 #include "viewer/point_table.h"
 #include "viewer/preview.h"

@@ -168,8 +168,7 @@ TEST(DxfWriter, SavesThroughAFileAndReportsFailures) {
   Loaded l;
   load(&l, kGrid, true);
   std::string path = ::testing::TempDir() + "dxf_writer_save.dxf";
-  std::string error;
-  ASSERT_TRUE(saveDxfFile(path.c_str(), l.table, kFace, &error)) << error;
+  ASSERT_EQ(saveDxfFile(path.c_str(), l.table, kFace).kind, IoResult::ok);
   std::string written;
   FILE* f = std::fopen(path.c_str(), "rb");
   ASSERT_TRUE(f);
@@ -177,10 +176,13 @@ TEST(DxfWriter, SavesThroughAFileAndReportsFailures) {
   std::fclose(f);
   EXPECT_EQ(written, document(l.table, kFace));
   std::remove(path.c_str());
-  EXPECT_FALSE(saveDxfFile((::testing::TempDir() + "no-such-folder/x.dxf").c_str(), l.table, kFace, &error));
-  EXPECT_FALSE(error.empty());
+  IoResult missing = saveDxfFile((::testing::TempDir() + "no-such-folder/x.dxf").c_str(), l.table, kFace);
+  EXPECT_EQ(missing.kind, IoResult::failed);
+  EXPECT_EQ(missing.error, ENOENT);
 #ifndef _WIN32
-  EXPECT_FALSE(saveDxfFile("/dev/full", l.table, kFace, &error));
+  IoResult full = saveDxfFile("/dev/full", l.table, kFace);
+  EXPECT_EQ(full.kind, IoResult::failed);
+  EXPECT_EQ(full.error, ENOSPC);
 #endif
 }
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "cli/png_writer.h"
-#include "cli/raster.h"
+#include "picture/png_writer.h"
+#include "picture/raster.h"
 #include "viewer/preview.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/recording/recording.h"
+#include "platform/canvas_list/canvas_list.h"
 #include "tests/viewer/loaded_table.h"
 #include "viewer/point_table.h"
 

@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #endif
 
+#include "common/text_input.h"
 #include "tests/viewer/viewer_test_support.h"
 
 // The memory test asks for an allocation larger than the address space; sanitizer builds must
@@ -59,6 +60,34 @@ std::string bigGrid() {
 }
 
 using ViewerSaveFailure = ViewerFlowTest;
+using ViewerReadFailure = ViewerFlowTest;
+
+// Every read of a load fails in turn, as on a network drive that goes away: each is reported like
+// a file that does not open, and the table stays stale, so nothing partial is drawn or saved.
+TEST_F(ViewerReadFailure, ReadFailingPartwayIsReportedAndNothingPartialIsDrawnOrSaved) {
+  writeFile("grid.csv", kExampleGrid);
+  writeFile("big.csv", bigGrid());
+  start("grid.csv");
+  int failures = 0;
+  for (int k = 1; k < 10; ++k) {
+    SCOPED_TRACE("read " + std::to_string(k) + " fails");
+    recording().events.clear();
+    textInputInjectReadFailure(k);
+    load("big.csv");
+    textInputInjectReadFailure(0);
+    if (events().size() == 4 && events()[2] == "draw") break;  // no read left to fail
+    ++failures;
+    EXPECT_THAT(takeEvents(), ElementsAre("openDialog ファイルを開く []", "text 105 big.csv",
+                                          "stderr 読込エラー: " + std::string(std::strerror(EIO)) + "\n",
+                                          "status 未出力"));
+    EXPECT_TRUE(gViewer.tableStale);
+    viewerPaint(recordingDialog());
+    click(ID_SAVE_BUTTON);
+    EXPECT_TRUE(events().empty());
+  }
+  // The counting pass and the parsing pass both read.
+  EXPECT_GE(failures, 2);
+}
 
 // A failed save is reported on the error stream with the system's message, never as success, and
 // leaves nothing behind.

@@ -1,4 +1,4 @@
-#include "cli/png_writer.h"
+#include "picture/png_writer.h"
 
 #include <algorithm>
 #include <array>

@@ -1,5 +1,6 @@
-// The viewer's window on Win32: its controls, its status bar and its one drawing surface.
-#include "platform/win32/viewer_window_win32.h"
+// The viewer's window on Win32: its controls, its status bar and its one drawing surface, the
+// canvas that draws with GDI.
+#include "viewer/viewer_window_win32.h"
 
 #include <commctrl.h>
 

@@ -1,4 +1,4 @@
-#include "cli/raster.h"
+#include "picture/raster.h"
 
 #include <algorithm>
 #include <cstdlib>

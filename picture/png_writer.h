@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "cli/raster.h"
+#include "picture/raster.h"
 
 // The PNG file of the raster, appended to *out.
 void encodePng(const Raster& raster, std::string* out);

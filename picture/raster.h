@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/recording/recording.h"
+#include "platform/canvas_list/canvas_list.h"
 
 struct RasterColor {
   uint8_t r, g, b;

@@ -1,0 +1,162 @@
+// Output files, the same on every platform over the primitives of file_system.h: the document
+// goes to a temporary file beside its target, and the commit flushes, closes and moves it there.
+#include "platform/output_file.h"
+
+#include <charconv>
+#include <cstring>
+
+#include "common/memory.h"
+#include "platform/file_system.h"
+
+// Plain memory from the allocation hook, so that a test can fail any allocation of a save.
+struct OutputFile {
+  SystemFile handle;
+  int error;        // the first failure, 0 while there is none
+  char* target;     // the path to replace
+  char* temporary;  // nullptr when writing in place (a device or a pipe)
+};
+
+namespace {
+
+// Attempts at a free temporary name before the last error is given up on.
+constexpr unsigned kTemporaryNameTries = 100;
+
+// The test hook: the armed fault and the write calls made since it was armed.
+OutputFault gFault{};
+int gWriteCalls = 0;
+
+// True, once, when the armed fault is at this point.
+bool faultAt(OutputFaultPoint point) {
+  if (gFault.point != point) return false;
+  gFault = OutputFault{};
+  return true;
+}
+
+// systemWrite, or the armed fault in its place.
+int64_t writeCall(SystemFile handle, const char* data, size_t size, int* error) {
+  bool thisCall = ++gWriteCalls == gFault.write;
+  if (thisCall && size >= 2 && faultAt(OutputFaultPoint::shortWrite)) {
+    gFault = OutputFault{OutputFaultPoint::write, gWriteCalls + 1};  // the call for the rest
+    size /= 2;
+  } else if (thisCall && (faultAt(OutputFaultPoint::write) || faultAt(OutputFaultPoint::shortWrite))) {
+    *error = ENOSPC;
+    return -1;
+  }
+  return systemWrite(handle, data, size, error);
+}
+
+void releaseFile(OutputFile* file) {
+  releaseBytes(file->target);
+  releaseBytes(file->temporary);
+  releaseBytes(file);
+}
+
+OutputFile* createFailed(OutputFile* file, IoResult* result, IoResult reason) {
+  releaseFile(file);
+  *result = reason;
+  return nullptr;
+}
+
+// target + ".~" + process id + "-" + attempt + ".tmp"; `name` holds kTemporaryNameExtra more
+// bytes than the target.
+constexpr size_t kTemporaryNameExtra = 48;
+void formatTemporaryName(char* name, const char* target, unsigned attempt) {
+  size_t length = std::strlen(target);
+  std::memcpy(name, target, length);
+  char* p = name + length;
+  *p++ = '.';
+  *p++ = '~';
+  p = std::to_chars(p, p + 20, systemProcessId()).ptr;
+  *p++ = '-';
+  p = std::to_chars(p, p + 10, attempt).ptr;
+  std::memcpy(p, ".tmp", 5);
+}
+
+// The path to replace, as the platform resolves it.
+char* replacedPath(const char* targetPath) {
+  size_t length = systemReplacedPath(targetPath, nullptr, 0);
+  char* path = static_cast<char*>(allocateBytes(length + 1));
+  // A link that changed in between: the path as given.
+  if (path && systemReplacedPath(targetPath, path, length + 1) != length) {
+    releaseBytes(path);
+    path = static_cast<char*>(allocateBytes(std::strlen(targetPath) + 1));
+    if (path) std::memcpy(path, targetPath, std::strlen(targetPath) + 1);
+  }
+  return path;
+}
+
+}  // namespace
+
+OutputFile* outputFileCreate(const char* targetPath, IoResult* result) {
+  OutputFile* file = static_cast<OutputFile*>(allocateBytes(sizeof(OutputFile)));
+  if (!file) {
+    *result = kIoOutOfMemory;
+    return nullptr;
+  }
+  *file = OutputFile{0, 0, nullptr, nullptr};
+  // A device or a pipe cannot be replaced, only written to.
+  int error = systemOpenInPlace(targetPath, &file->handle);
+  if (error == 0) return file;
+  if (error != ENOTSUP) return createFailed(file, result, ioFailed(error));
+  file->target = replacedPath(targetPath);
+  if (!file->target) return createFailed(file, result, kIoOutOfMemory);
+  // The temporary file sits in the target's folder, so that the final move stays on one
+  // filesystem; a name that cannot be created there fails exactly like the target would.
+  file->temporary = static_cast<char*>(allocateBytes(std::strlen(file->target) + kTemporaryNameExtra));
+  if (!file->temporary) return createFailed(file, result, kIoOutOfMemory);
+  for (unsigned attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
+    formatTemporaryName(file->temporary, file->target, attempt);
+    error = systemCreateNew(file->temporary, file->target, &file->handle);
+    if (error != EEXIST) break;
+  }
+  if (error != 0) return createFailed(file, result, ioFailed(error));
+  *result = kIoDone;
+  return file;
+}
+
+bool outputFileWrite(OutputFile* file, const char* data, size_t size) {
+  while (size > 0 && file->error == 0) {
+    int error = 0;
+    int64_t n = writeCall(file->handle, data, size, &error);
+    if (n < 0) {
+      file->error = error;
+    } else {
+      data += n;
+      size -= static_cast<size_t>(n);
+    }
+  }
+  return file->error == 0;
+}
+
+IoResult outputFileCommit(OutputFile* file) {
+  // The first failure is the one reported.
+  auto failWith = [file](int error) {
+    if (file->error == 0) file->error = error;
+  };
+  if (file->error == 0) failWith(faultAt(OutputFaultPoint::flush) ? EIO : systemFlush(file->handle));
+  int closeError = systemClose(file->handle);
+  failWith(faultAt(OutputFaultPoint::close) ? EIO : closeError);
+  if (file->error == 0 && file->temporary)
+    failWith(faultAt(OutputFaultPoint::move) ? EACCES : systemReplace(file->temporary, file->target));
+  int error = file->error;
+  if (error != 0 && file->temporary) systemRemove(file->temporary);
+  releaseFile(file);
+  return error == 0 ? kIoDone : ioFailed(error);
+}
+
+void outputFileDiscard(OutputFile* file) {
+  systemClose(file->handle);
+  if (file->temporary) systemRemove(file->temporary);
+  releaseFile(file);
+}
+
+bool drainToOutputFile(void* context, const char* data, size_t size) {
+  return outputFileWrite(static_cast<OutputFile*>(context), data, size);
+}
+
+void outputFileInjectFailure(OutputFault fault) {
+  gFault = fault;
+  gWriteCalls = 0;
+}
+
+int outputFileWriteCalls() { return gWriteCalls; }

@@ -1,0 +1,80 @@
+// The file-system primitives on POSIX systems.
+#include "platform/file_system.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+int descriptor(SystemFile file) { return static_cast<int>(file); }
+}  // namespace
+
+int systemOpenInPlace(const char* target, SystemFile* file) {
+  struct stat st;
+  if (stat(target, &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return ENOTSUP;
+  int fd = open(target, O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) return errno;
+  *file = fd;
+  return 0;
+}
+
+size_t systemReplacedPath(const char* target, char* out, size_t outSize) {
+  char resolved[PATH_MAX];
+  const char* path = realpath(target, resolved) ? resolved : target;
+  size_t length = std::strlen(path);
+  if (outSize > length) std::memcpy(out, path, length + 1);
+  return length;
+}
+
+int systemCreateNew(const char* path, const char* like, SystemFile* file) {
+  int fd = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd < 0) return errno;
+  // A replaced file keeps its permission bits.
+  struct stat st;
+  if (stat(like, &st) == 0 && S_ISREG(st.st_mode)) fchmod(fd, st.st_mode & 07777);
+  *file = fd;
+  return 0;
+}
+
+int64_t systemWrite(SystemFile file, const char* data, size_t size, int* error) {
+  for (;;) {
+    ssize_t n = write(descriptor(file), data, size);
+    if (n > 0) return n;
+    if (n < 0 && errno == EINTR) continue;
+    *error = n < 0 ? errno : ENOSPC;
+    return -1;
+  }
+}
+
+int systemFlush(SystemFile file) {
+  return fsync(descriptor(file)) == 0 || errno == EINVAL ? 0 : errno;
+}
+
+int systemClose(SystemFile file) { return close(descriptor(file)) == 0 ? 0 : errno; }
+
+int systemReplace(const char* from, const char* to) { return std::rename(from, to) == 0 ? 0 : errno; }
+
+void systemRemove(const char* path) { unlink(path); }
+
+unsigned long systemProcessId() { return static_cast<unsigned long>(getpid()); }
+
+bool pathExists(const char* path) {
+  struct stat st;
+  return stat(path, &st) == 0;
+}
+
+bool fileOpensForReading(const char* path) {
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
+// Tests and the batch tool also meet Windows paths here.
+const char* directorySeparators() { return "\\/"; }
