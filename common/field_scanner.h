@@ -73,11 +73,15 @@ ScanEnd scanBlock(const unsigned char* p, const unsigned char* const end, FieldT
                   OnSeparator& onSeparator) {
   while (p < end) {
     if (field->size == 0) {
-      // The usual field is a run of kept bytes right before its separator: convert it in place.
-      const unsigned char* q = p;
-      while (q < end && kByteClass.of[*q] == kByteKept) ++q;
+      // The usual field is a run of kept bytes right before its separator: convert it in place,
+      // most often while finding its end.
+      const char* text = reinterpret_cast<const char*>(p);
+      double value;
+      const char* number = parseShortDecimal(text, reinterpret_cast<const char*>(end), &value);
+      const unsigned char* q = number ? reinterpret_cast<const unsigned char*>(number) : p;
+      while (q < end && kByteClass.of[*q] == kByteKept) ++q;  // text the number does not use
       if (q < end && kByteClass.of[*q] >= kByteComma) {
-        double value = parseDecimal(reinterpret_cast<const char*>(p), static_cast<size_t>(q - p));
+        if (!number) value = parseDecimal(text, static_cast<size_t>(q - p));
         if (!onSeparator(value, kByteClass.of[*q])) return ScanEnd::stopped;
         p = q + 1;
         continue;

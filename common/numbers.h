@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 // Longest text formatFixed6 writes: sign, 309 integer digits, point, six decimals.
 constexpr size_t kFixedTextMax = 1 + 309 + 1 + 6;
@@ -10,6 +11,32 @@ constexpr size_t kFixedTextMax = 1 + 309 + 1 + 6;
 // double. A text without a number gives 0.0, or -0.0 when it starts with "-"; a value beyond
 // the double range gives the infinity of its sign.
 double parseDecimal(const char* text, size_t length);
+
+inline constexpr double kExactPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,
+                                               1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17,
+                                               1e18, 1e19, 1e20, 1e21, 1e22};
+
+// parseDecimal's fast path, for scanners that find a number's end as they go: the value of the
+// longest prefix of [text, end) of the form [+-]digits[.digits] when that prefix holds at most 19
+// digits forming an integer below 2^53 (both operands of digits / 10^k are then exact, so one
+// division rounds correctly). Returns where the prefix ends, or nullptr for every other text,
+// which parseDecimal then converts the long way.
+inline const char* parseShortDecimal(const char* text, const char* end, double* value) {
+  const char* p = text;
+  bool negative = p < end && *p == '-';
+  if (p < end && (*p == '-' || *p == '+')) ++p;
+  uint64_t digits = 0;
+  int count = 0, decimals = 0;
+  for (; p < end && static_cast<unsigned>(*p - '0') < 10; ++p, ++count) digits = digits * 10 + static_cast<unsigned>(*p - '0');
+  if (p < end && *p == '.') {
+    for (++p; p < end && static_cast<unsigned>(*p - '0') < 10; ++p, ++count, ++decimals)
+      digits = digits * 10 + static_cast<unsigned>(*p - '0');
+  }
+  if (count == 0 || count > 19 || digits >= (uint64_t{1} << 53)) return nullptr;
+  double magnitude = static_cast<double>(digits) / kExactPowersOfTen[decimals];
+  *value = negative ? -magnitude : magnitude;
+  return p;
+}
 
 // Writes value as "%f" does (six decimals, "-" also on negative zero and on negatives that round
 // to zero; "+INF", "-INF", "+NAN", "-NAN"). Returns the length; out needs kFixedTextMax bytes.

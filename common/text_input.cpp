@@ -14,9 +14,9 @@ constexpr unsigned char kCtrlZ = 0x1A;
 int gFailingRead = 0;
 int gReadCalls = 0;
 
-bool allocateBuffer(TextInput* in) {
-  in->buffer = static_cast<unsigned char*>(allocateBytes(kBlockSize));
-  in->bufferCapacity = in->buffer ? kBlockSize : 0;
+bool allocateBuffer(TextInput* in, size_t capacity) {
+  in->buffer = static_cast<unsigned char*>(allocateBytes(capacity));
+  in->bufferCapacity = in->buffer ? capacity : 0;
   in->ended = false;
   in->error = 0;
   return in->buffer != nullptr;
@@ -82,7 +82,7 @@ IoResult textInputOpen(TextInput* in, const char* path) {
     return ioFailed(error);
   }
   if (first != EOF) std::ungetc(first, in->file);
-  if (!allocateBuffer(in)) {
+  if (!allocateBuffer(in, kBlockSize)) {
     std::fclose(in->file);
     in->file = nullptr;
     return kIoOutOfMemory;  // the file is fine; the caller must not report it as unreadable
@@ -94,7 +94,8 @@ bool textInputOpenMemory(TextInput* in, const void* data, size_t size) {
   *in = TextInput{};
   in->memory = static_cast<const unsigned char*>(data);
   in->memorySize = size;
-  return allocateBuffer(in);
+  // Short texts (tests, fuzzing) need no full block.
+  return allocateBuffer(in, size == 0 ? 1 : size < kBlockSize ? size : kBlockSize);
 }
 
 void textInputClose(TextInput* in) {

@@ -3,16 +3,14 @@
 #include "common/memory.h"
 #include "common/numbers.h"
 
-namespace {
-constexpr size_t kBlockSize = 1 << 18;
-static_assert(kBlockSize >= kTextOutputReserveMax && kTextOutputReserveMax >= kFixedTextMax + 64);
-}
+static_assert(kTextOutputReserveMax >= kFixedTextMax + 64);
 
-bool textOutputBegin(TextOutput* out, DrainFunction drain, void* context) {
+bool textOutputBegin(TextOutput* out, DrainFunction drain, void* context, size_t blockSize) {
   *out = TextOutput{};
-  out->buffer = static_cast<char*>(allocateBytes(kBlockSize));
+  if (blockSize < kTextOutputReserveMax) blockSize = kTextOutputReserveMax;
+  out->buffer = static_cast<char*>(allocateBytes(blockSize));
   if (!out->buffer) return false;
-  out->capacity = kBlockSize;
+  out->capacity = blockSize;
   out->drain = drain;
   out->context = context;
   out->ok = true;

@@ -18,8 +18,14 @@ struct TextOutput {
   bool ok;  // false once any block failed to drain; later output is dropped
 };
 
-// False when memory for the buffer ran out; textOutputEnd is then harmless.
-bool textOutputBegin(TextOutput* out, DrainFunction drain, void* context);
+// The buffer a TextOutput drains in blocks of, unless it is given another size.
+constexpr size_t kTextOutputBlock = 1 << 18;
+// The longest run textOutputReserve hands out, and so the smallest block.
+constexpr size_t kTextOutputReserveMax = 1024;
+
+// False when memory for the buffer ran out; textOutputEnd is then harmless. blockSize must be at
+// least kTextOutputReserveMax.
+bool textOutputBegin(TextOutput* out, DrainFunction drain, void* context, size_t blockSize = kTextOutputBlock);
 // Drains what is buffered and releases the buffer; returns whether every byte was drained.
 bool textOutputEnd(TextOutput* out);
 void textOutputFlushBlock(TextOutput* out);
@@ -35,9 +41,6 @@ inline void textOutputBytes(TextOutput* out, const char* data, size_t size) {
   std::memcpy(out->buffer + out->used, data, size);
   out->used += size;
 }
-
-// The longest run textOutputReserve hands out.
-constexpr size_t kTextOutputReserveMax = 1024;
 
 // Room for `size` bytes (at most kTextOutputReserveMax) right after the buffered text, draining the
 // buffer first when it has less. Write into it, then keep what was written with textOutputAdvance;

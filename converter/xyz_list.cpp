@@ -1,6 +1,7 @@
 #include "converter/xyz_list.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -46,137 +47,96 @@ inline bool inGridOrder(const XyzPoint& a, const XyzPoint& b) {
   return order < 0;
 }
 
-// compareXyzPoints(a, b) < 0 for points without NaN, without branches on the data: the
-// partition below then does not stall on comparisons that go either way at random.
-inline bool precedes(const XyzPoint& a, const XyzPoint& b) {
-  return (a.y < b.y) | ((a.y == b.y) & ((a.x < b.x) | ((a.x == b.x) & (a.z < b.z))));
-}
-
-constexpr ptrdiff_t kInsertionRange = 24;
-constexpr size_t kPartitionBlock = 64;
-
-void insertionSort(XyzPoint* first, XyzPoint* last) {
-  for (XyzPoint* i = first + 1; i < last; ++i) {
-    XyzPoint value = *i;
-    XyzPoint* j = i;
-    for (; j > first && precedes(value, j[-1]); --j) *j = j[-1];
-    *j = value;
-  }
-}
-
-// Orders the first, middle and last point among themselves and moves the middle one (their
-// median) to the front as the pivot; the last point then stops a scan to the right.
-void pivotToFront(XyzPoint* first, XyzPoint* last) {
-  XyzPoint* a = first;
-  XyzPoint* b = first + (last - first) / 2;
-  XyzPoint* c = last - 1;
-  if (precedes(*b, *a)) std::swap(*a, *b);
-  if (precedes(*c, *b)) {
-    std::swap(*b, *c);
-    if (precedes(*b, *a)) std::swap(*a, *b);
-  }
-  std::swap(*first, *b);
-}
-
-// Partition around the pivot at the front, in blocks (Edelkamp and Weiss): the outcome of each
-// comparison only moves an offset cursor, and the misplaced points found on both sides are then
-// exchanged in one go, so random outcomes cost no mispredicted branches. Returns the pivot's
-// final place: the points before it precede it, the points after it do not.
-XyzPoint* partitionAroundFront(XyzPoint* begin, XyzPoint* end) {
-  const XyzPoint pivot = *begin;
-  XyzPoint* first = begin;
-  XyzPoint* last = end;
-  // The median of three leaves a point that does not precede the pivot at the end, and once a
-  // point precedes it on the left, the scan from the right stops there.
-  while (precedes(*++first, pivot)) {
-  }
-  if (first - 1 == begin) {
-    while (first < last && !precedes(*--last, pivot)) {
-    }
-  } else {
-    while (!precedes(*--last, pivot)) {
-    }
-  }
-  if (first < last) {
-    std::swap(*first, *last);
-    ++first;
-    unsigned char leftOffsets[kPartitionBlock];
-    unsigned char rightOffsets[kPartitionBlock];
-    XyzPoint* leftBase = first;
-    XyzPoint* rightBase = last;
-    size_t leftCount = 0, rightCount = 0, leftStart = 0, rightStart = 0;
-    while (first < last) {
-      size_t unknown = static_cast<size_t>(last - first);
-      size_t leftSplit = leftCount == 0 ? (rightCount == 0 ? unknown / 2 : unknown) : 0;
-      size_t rightSplit = rightCount == 0 ? unknown - leftSplit : 0;
-      if (leftSplit > kPartitionBlock) leftSplit = kPartitionBlock;
-      if (rightSplit > kPartitionBlock) rightSplit = kPartitionBlock;
-      for (size_t i = 0; i < leftSplit; ++i) {
-        leftOffsets[leftCount] = static_cast<unsigned char>(i);
-        leftCount += !precedes(*first++, pivot);
-      }
-      for (size_t i = 0; i < rightSplit; ++i) {
-        rightOffsets[rightCount] = static_cast<unsigned char>(i + 1);
-        rightCount += precedes(*--last, pivot);
-      }
-      size_t pairs = std::min(leftCount, rightCount);
-      for (size_t i = 0; i < pairs; ++i)
-        std::swap(leftBase[leftOffsets[leftStart + i]], rightBase[-static_cast<ptrdiff_t>(rightOffsets[rightStart + i])]);
-      leftCount -= pairs;
-      rightCount -= pairs;
-      leftStart += pairs;
-      rightStart += pairs;
-      if (leftCount == 0) {
-        leftStart = 0;
-        leftBase = first;
-      }
-      if (rightCount == 0) {
-        rightStart = 0;
-        rightBase = last;
-      }
-    }
-    // One side may still hold misplaced points: move them across the boundary.
-    if (leftCount) {
-      while (leftCount--) std::swap(leftBase[leftOffsets[leftStart + leftCount]], *--last);
-      first = last;
-    }
-    if (rightCount) {
-      while (rightCount--) std::swap(rightBase[-static_cast<ptrdiff_t>(rightOffsets[rightStart + rightCount])], *first++);
-    }
-  }
-  XyzPoint* cut = first - 1;
-  *begin = *cut;
-  *cut = pivot;
-  return cut;
-}
-
-// Quicksort on the smaller side first; heapsort once the depth shows a bad run of pivots
-// (many equal points, for one).
-void introsort(XyzPoint* first, XyzPoint* last, int depthLimit) {
-  while (last - first > kInsertionRange) {
-    if (depthLimit-- == 0) {
-      std::make_heap(first, last, precedes);
-      std::sort_heap(first, last, precedes);
-      return;
-    }
-    pivotToFront(first, last);
-    XyzPoint* cut = partitionAroundFront(first, last);
-    if (cut - first < last - cut) {
-      introsort(first, cut, depthLimit);
-      first = cut + 1;
-    } else {
-      introsort(cut + 1, last, depthLimit);
-      last = cut;
-    }
-  }
-  insertionSort(first, last);
-}
-
 bool holdsNan(const XyzPoint* points, size_t count) {
   bool nan = false;
   for (size_t i = 0; i < count; ++i)
     nan |= (points[i].x != points[i].x) | (points[i].y != points[i].y) | (points[i].z != points[i].z);
   return nan;
+}
+
+// --- the sort: most significant digit first, in place ------------------------------------------
+// Each key (y, then x, then z, then the tie rule's signs of zeros) becomes 64 bits whose unsigned
+// order is the order of the points. A range of points is distributed by the first byte in which
+// its keys differ (in place: no second array), and each bucket goes on the same way; short ranges
+// are finished by insertion.
+
+constexpr size_t kInsertionRange = 24;
+constexpr int kKeyCount = 4;
+
+inline uint64_t orderedBits(double value) {
+  if (value == 0) value = 0;  // negative zero sorts with zero; the tie rule comes last
+  uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  return bits >> 63 ? ~bits : bits | (uint64_t{1} << 63);
+}
+
+inline uint64_t sortKey(const XyzPoint& p, int key) {
+  switch (key) {
+    case 0: return orderedBits(p.y);
+    case 1: return orderedBits(p.x);
+    case 2: return orderedBits(p.z);
+    default:  // equal points: negative zeros first, the sign of y before that of x before that of z
+      return uint64_t{!std::signbit(p.y)} << 2 | uint64_t{!std::signbit(p.x)} << 1 | uint64_t{!std::signbit(p.z)};
+  }
+}
+
+void insertionSort(XyzPoint* first, XyzPoint* last) {
+  for (XyzPoint* i = first + 1; i < last; ++i) {
+    XyzPoint value = *i;
+    XyzPoint* j = i;
+    for (; j > first && inGridOrder(value, j[-1]); --j) *j = j[-1];
+    *j = value;
+  }
+}
+
+// Moves every point of the range to the bucket of its key's byte at shift (American flag sort);
+// ends[b] is where bucket b ends afterwards.
+void distribute(XyzPoint* points, size_t count, int key, int shift, size_t (&ends)[256]) {
+  size_t next[256] = {};
+  for (size_t i = 0; i < count; ++i) ++next[(sortKey(points[i], key) >> shift) & 0xFF];
+  size_t start = 0;
+  for (int b = 0; b < 256; ++b) {
+    size_t size = next[b];
+    next[b] = start;
+    start += size;
+    ends[b] = start;
+  }
+  for (int b = 0; b < 256; ++b) {
+    while (next[b] < ends[b]) {
+      XyzPoint moving = points[next[b]];
+      // Follow the cycle until a point that belongs here comes round.
+      for (int d; (d = static_cast<int>((sortKey(moving, key) >> shift) & 0xFF)) != b;) std::swap(moving, points[next[d]++]);
+      points[next[b]++] = moving;
+    }
+  }
+}
+
+void keyRange(const XyzPoint* points, size_t count, int key, uint64_t* low, uint64_t* high) {
+  *low = ~uint64_t{0};
+  *high = 0;
+  for (size_t i = 0; i < count; ++i) {
+    uint64_t k = sortKey(points[i], key);
+    *low = k < *low ? k : *low;
+    *high = k > *high ? k : *high;
+  }
+}
+
+void radixSort(XyzPoint* points, size_t count, int key) {
+  if (count <= kInsertionRange) return insertionSort(points, points + count);
+  uint64_t low, high;
+  keyRange(points, count, key, &low, &high);
+  while (low == high) {  // equal keys: on to the next one, until the points are the same
+    if (++key == kKeyCount) return;
+    keyRange(points, count, key, &low, &high);
+  }
+  int shift = (63 - std::countl_zero(low ^ high)) & ~7;  // the first byte in which keys differ
+  size_t ends[256];
+  distribute(points, count, key, shift, ends);
+  size_t start = 0;
+  for (size_t end : ends) {
+    if (end - start > 1) radixSort(points + start, end - start, key);
+    start = end;
+  }
 }
 
 }  // namespace
@@ -242,18 +202,10 @@ int compareXyzPoints(const XyzPoint& a, const XyzPoint& b) {
 
 void sortXyzPoints(XyzPoint* points, size_t count) {
   // The scanner never makes a NaN; should one come in all the same, the general order copes.
-  if (holdsNan(points, count)) {
+  if (holdsNan(points, count))
     std::sort(points, points + count, inGridOrder);
-    return;
-  }
-  int depthLimit = 0;
-  for (size_t n = count; n > 1; n >>= 1) depthLimit += 2;
-  introsort(points, points + count, depthLimit);
-  // Equal points now lie together; where they differ in the signs of zeros, negative first.
-  for (size_t run = 0, next; run < count; run = next) {
-    for (next = run + 1; next < count && !precedes(points[run], points[next]);) ++next;
-    if (next - run > 1) std::sort(points + run, points + next, inGridOrder);
-  }
+  else
+    radixSort(points, count, 0);
 }
 
 void writeGridFile(TextOutput* out, const XyzPoint* points, size_t count) {

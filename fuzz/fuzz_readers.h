@@ -3,42 +3,71 @@
 #pragma once
 
 #include <cmath>
-#include <string>
-#include <string_view>
+#include <cstddef>
 
 #include "common/text_output.h"
 #include "fuzz/fuzz_check.h"
 #include "viewer/dxf_writer.h"
 #include "viewer/point_table.h"
 
-inline std::string fuzzDocument(const PointTable& table, DxfMethod method) {
-  std::string text;
-  TextOutput out;
-  if (!textOutputBegin(&out, drainToString, &text)) return text;
-  writeDxfDocument(&out, table, method);
-  FUZZ_CHECK(textOutputEnd(&out));
-  return text;
+// Checks a document as it is written, block by block: pairs of lines, every line ending in CR LF
+// (no other CR or LF anywhere), every code line a right-aligned number, every value line without
+// blanks around it. Counts the lines.
+struct DocumentCheck {
+  size_t lines;
+  size_t length;  // of the line being read
+  char head[3];   // its first three bytes
+  char last;
+  bool carriageReturn;  // the block ended right after a CR
+};
+
+FUZZ_HARNESS inline void fuzzEndLine(DocumentCheck* c) {
+  if (c->lines % 2 == 0) {
+    FUZZ_CHECK(c->length == 3 && c->head[2] >= '0' && c->head[2] <= '9');
+  } else {
+    FUZZ_CHECK(c->length > 0 && c->head[0] != ' ' && c->last != ' ');
+  }
+  ++c->lines;
+  c->length = 0;
 }
 
-// Returns the number of groups after checking that the text is pairs of lines, every line ending
-// in CR LF and every code line a right-aligned number.
-inline size_t fuzzCountGroups(const std::string& text) {
-  size_t lines = 0, at = 0;
-  while (at < text.size()) {
-    size_t end = text.find("\r\n", at);
-    FUZZ_CHECK(end != std::string::npos);
-    std::string_view line(text.data() + at, end - at);
-    FUZZ_CHECK(line.find_first_of("\r\n") == std::string_view::npos);
-    if (lines % 2 == 0) {
-      FUZZ_CHECK(line.size() == 3 && line[2] >= '0' && line[2] <= '9');
-    } else {
-      FUZZ_CHECK(!line.empty() && line.front() != ' ' && line.back() != ' ');
-    }
-    ++lines;
-    at = end + 2;
+FUZZ_HARNESS inline bool fuzzDrainToCheck(void* context, const char* data, size_t size) {
+  DocumentCheck* c = static_cast<DocumentCheck*>(context);
+  const char* p = data;
+  const char* const end = data + size;
+  if (c->carriageReturn && p < end) {
+    FUZZ_CHECK(*p++ == '\n');
+    c->carriageReturn = false;
+    fuzzEndLine(c);
   }
-  FUZZ_CHECK(lines % 2 == 0);
-  return lines / 2;
+  while (p < end) {
+    char b = *p++;
+    if (b == '\r') {
+      if (p == end) {
+        c->carriageReturn = true;
+        break;
+      }
+      FUZZ_CHECK(*p++ == '\n');
+      fuzzEndLine(c);
+      continue;
+    }
+    FUZZ_CHECK(b != '\n');  // an LF without its CR
+    if (c->length < 3) c->head[c->length] = b;
+    c->last = b;
+    ++c->length;
+  }
+  return true;
+}
+
+// Writes the table's document with the method through the check; returns its number of groups.
+inline size_t fuzzDocumentGroups(const PointTable& table, DxfMethod method) {
+  DocumentCheck check{};
+  TextOutput out;
+  if (!textOutputBegin(&out, fuzzDrainToCheck, &check, kFuzzOutputBlock)) return 0;
+  writeDxfDocument(&out, table, method);
+  FUZZ_CHECK(textOutputEnd(&out));
+  FUZZ_CHECK(!check.carriageReturn && check.length == 0 && check.lines % 2 == 0);
+  return check.lines / 2;
 }
 
 inline bool fuzzOrdered(double low, double high) { return std::isnan(low) || std::isnan(high) || low <= high; }

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (x != 0 && !std::isnan(x) && !std::isnan(e.xMin)) FUZZ_CHECK(e.xMin <= x && x <= e.xMax);
   }
   const size_t L = static_cast<size_t>(t.lastColumnIndex);
-  FUZZ_CHECK(fuzzCountGroups(fuzzDocument(t, DxfMethod{true, false, false, false})) == 4 + 3 * L + 8);
+  FUZZ_CHECK(fuzzDocumentGroups(t, DxfMethod{true, false, false, false}) == 4 + 3 * L + 8);
   releaseTable(&t);
   return 0;
 }

@@ -12,6 +12,21 @@
 #include "fuzz/fuzz_check.h"
 #include "viewer/point_table.h"
 
+// "XYZ" first, no line end last, every line end CR LF, one line per distinct Y.
+FUZZ_HARNESS void checkGridText(const std::string& grid, size_t rows) {
+  FUZZ_CHECK(grid.compare(0, 3, "XYZ") == 0);
+  FUZZ_CHECK(grid.size() < 2 || grid.compare(grid.size() - 2, 2, "\r\n") != 0);
+  size_t lineEnds = 0;
+  for (size_t k = 0; k < grid.size(); ++k) {
+    if (grid[k] == '\r') FUZZ_CHECK(k + 1 < grid.size() && grid[k + 1] == '\n');
+    if (grid[k] == '\n') {
+      FUZZ_CHECK(k > 0 && grid[k - 1] == '\r');
+      ++lineEnds;
+    }
+  }
+  FUZZ_CHECK(lineEnds == rows);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TextInput in;
   if (!textInputOpenMemory(&in, data, size)) return 0;
@@ -40,23 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::string grid;
   TextOutput out;
-  if (!textOutputBegin(&out, drainToString, &grid)) return 0;
+  if (!textOutputBegin(&out, drainToString, &grid, kFuzzOutputBlock)) return 0;
   FoldResult result = foldXyzList(&in, shape.pointCapacity, &out);
   FUZZ_CHECK(textOutputEnd(&out));
   textInputClose(&in);
   if (result != FoldResult::ok) return 0;
 
-  FUZZ_CHECK(grid.compare(0, 3, "XYZ") == 0);
-  FUZZ_CHECK(grid.size() < 2 || grid.compare(grid.size() - 2, 2, "\r\n") != 0);
-  size_t lineEnds = 0;
-  for (size_t k = 0; k < grid.size(); ++k) {
-    if (grid[k] == '\r') FUZZ_CHECK(k + 1 < grid.size() && grid[k + 1] == '\n');
-    if (grid[k] == '\n') {
-      FUZZ_CHECK(k > 0 && grid[k - 1] == '\r');
-      ++lineEnds;
-    }
-  }
-  FUZZ_CHECK(lineEnds == ys.size());
+  checkGridText(grid, ys.size());
 
   TextInput back;
   if (!textInputOpenMemory(&back, grid.data(), grid.size())) return 0;

@@ -205,24 +205,43 @@ TEST(CompareXyzPoints, IsAStrictWeakOrderingEvenWithInfinitiesAndNan) {
   }
 }
 
-TEST(SortXyzPoints, GivesTheSameBitsWhateverTheInputOrder) {
+// The standard sort with compareXyzPoints, equal points put negative zeros first (y, x, z).
+bool referenceOrder(const XyzPoint& a, const XyzPoint& b) {
+  if (int order = compareXyzPoints(a, b)) return order < 0;
+  for (auto [p, q] : {std::pair{a.y, b.y}, std::pair{a.x, b.x}, std::pair{a.z, b.z}})
+    if (std::signbit(p) != std::signbit(q)) return std::signbit(p);
+  return false;
+}
+
+// Shuffled grids: rows of equal Y, X values in a narrow band, random Z with negative zeros.
+std::vector<XyzPoint> gridPoints(int columns, int rows, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<XyzPoint> points;
+  for (int j = 0; j < rows; ++j)
+    for (int i = 0; i < columns; ++i)
+      points.push_back(XyzPoint{100 + i * 0.123457, j % 3 ? 200 + j * 0.234567 : -0.0,
+                                random() % 7 ? static_cast<int>(random() % 2001 - 1000) / 8.0 : -0.0});
+  std::shuffle(points.begin(), points.end(), random);
+  return points;
+}
+
+TEST(SortXyzPoints, GivesTheStandardSortsOrderDownToTheBits) {
   std::vector<XyzPoint> ascending;
   for (int i = 0; i < 3000; ++i) ascending.push_back(XyzPoint{i % 50 * 1.0, i / 50 * 1.0, 0});
+  std::vector<XyzPoint> spread(20000);
+  std::mt19937_64 random64(7);
+  for (XyzPoint& p : spread) {
+    double values[3];
+    for (double& v : values) v = std::ldexp(static_cast<double>(random64() >> 11), static_cast<int>(random64() % 200) - 150);
+    p = XyzPoint{values[0], random64() % 2 ? -values[1] : values[1], values[2]};
+  }
   std::vector<XyzPoint> inputs[] = {awkwardPoints(5000, 11, false), awkwardPoints(5000, 12, true), ascending,
                                     std::vector<XyzPoint>(ascending.rbegin(), ascending.rend()),
-                                    std::vector<XyzPoint>(4000, XyzPoint{1, 2, 3})};
+                                    std::vector<XyzPoint>(4000, XyzPoint{1, 2, 3}), gridPoints(120, 90, 13), spread};
   std::mt19937 random(5);
   for (std::vector<XyzPoint>& points : inputs) {
     std::vector<XyzPoint> reference = points;
-    sortXyzPoints(reference.data(), reference.size());
-    for (size_t i = 1; i < reference.size(); ++i) {
-      int order = compareXyzPoints(reference[i - 1], reference[i]);
-      ASSERT_LE(order, 0) << i;
-      // Equal points put negative zeros first, so the order is fixed down to the bits.
-      if (order == 0) {
-        ASSERT_FALSE(!std::signbit(reference[i - 1].y) && std::signbit(reference[i].y)) << i;
-      }
-    }
+    std::sort(reference.begin(), reference.end(), referenceOrder);
     for (int round = 0; round < 3; ++round) {
       std::shuffle(points.begin(), points.end(), random);
       std::vector<XyzPoint> sorted = points;
