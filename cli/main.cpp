@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "cli/commands.h"
+#include "viewer/preview.h"
 
 namespace {
 
@@ -29,6 +30,7 @@ const char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
+  useExtendedPrecision();  // the preview and the tables are computed as the viewer computes them
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     std::fputs(kUsage, argc < 2 ? stderr : stdout);
     return argc < 2 ? 1 : 0;

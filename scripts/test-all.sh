@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, configures and builds every preset, and runs every test:
-# the unit tests natively, under wine64 and with the sanitizers, then each executable in
+# the unit tests natively, under 64-bit and 32-bit Wine and with the sanitizers, then each executable in
 # scripts/test.d/ in name order. Re-running reuses the build folders.
 #
 # Every step runs even after a failure, so one run shows all of them; the exit status is
@@ -59,7 +59,7 @@ for preset in native win32 win64 sanitize; do
   if step "build $preset" build_preset "$preset"; then built[$preset]=1; fi
 done
 
-for preset in native win64 sanitize; do
+for preset in native win64 win32 sanitize; do
   if [[ -n "${built[$preset]:-}" ]]; then
     step "test $preset" run_ctest "$preset"
   else

@@ -1,29 +1,67 @@
-# Sourced by the Wine test stages and the gridfold demo: a private Xvfb display, the Japanese
-# locale (so that Wine's code page is 932) and a private Wine prefix. The functions return
+# The one way this project sets up Wine and a virtual display, sourced by cmake/wine-run.sh (the
+# cross builds' test runner), the Wine test stages and the gridfold demo. The functions return
 # non-zero after a failure, with the reason in WINE_ENV_ERROR.
 #
+#   wine_env_loader PROGRAM      the Wine loader for PROGRAM.exe by its PE header: wine64 for x86-64,
+#                                the 32-bit loader for i386
+#   wine_env_emulated            true when 32-bit programs run under qemu's user-mode emulation
 #   wine_env_xvfb SCRATCH        start Xvfb on a free display; exports DISPLAY
 #   wine_env_locale SCRATCH      LANG=ja_JP.UTF-8, built into SCRATCH/locale when the system lacks it
-#   wine_env_prefix PREFIX LOG   WINEPREFIX=PREFIX, made on first use (wineboot's output in LOG),
-#                                and its server started
-#   wine_env_server LOG          start the prefix's server again (after wineserver -k)
+#   wine_env_prefix PREFIX LOG   WINEPREFIX=PREFIX, made on first use (wineboot's output in LOG)
+#   wine_env_server LOG          start the prefix's server, for the whole session
 #   wine_env_undecorated Y|N     N: Wine draws the captions itself (no window manager on Xvfb)
 #   wine_env_stop                end the prefix's Wine processes, then the Xvfb started here
 #   wine_env_screenshot INFO PNG the screen rectangle "window=X0,Y0,X1,Y1" of a driver's
 #                                dialog-info line in file INFO, saved as PNG
 #   wine_env_window_size INFO    that rectangle's size, as WIDTHxHEIGHT
 #   winpath PATH                 the absolute POSIX PATH as Wine's Z: drive shows it
+#
+# WINE_ENV_PREFIX is the prefix the test command shares between the unit tests of both Windows
+# builds and the GUI stages: once the 32-bit loader is installed, every new prefix also sets up
+# its 32-bit half, which takes minutes under emulation.
 
 WINE_ENV_ERROR=
 WINE_ENV_XVFB_PID=
+WINE_ENV_PREFIX=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/wineprefix
+WINE_ENV_WINE64=/usr/lib/wine/wine64
+WINE_ENV_WINE32=/usr/lib/wine/wine
+WINE_ENV_SERVER=/usr/lib/wine/wineserver
+
+wine_env_loader() {
+  local off machine
+  off=$(od -An -tu4 -j60 -N4 "$1" 2>/dev/null | tr -d ' ')
+  [ -n "$off" ] && machine=$(od -An -tx2 -j$((off + 4)) -N2 "$1" 2>/dev/null | tr -d ' ')
+  case "${machine:-}" in
+    8664) printf '%s\n' "$WINE_ENV_WINE64" ;;
+    014c)
+      # Without the 32-bit loader, wine64 "runs" a 32-bit program in a broken mode and still exits
+      # with 0: refuse rather than let that pass.
+      if [ ! -x "$WINE_ENV_WINE32" ]; then
+        WINE_ENV_ERROR="$1 is a 32-bit program and the 32-bit Wine loader is missing (scripts/install-deps.sh --win32-run)"
+        return 1
+      fi
+      printf '%s\n' "$WINE_ENV_WINE32"
+      ;;
+    *) WINE_ENV_ERROR="$1 is not a Windows x86 or x86-64 program"; return 1 ;;
+  esac
+}
+
+wine_env_emulated() {
+  [ "$(head -n1 /proc/sys/fs/binfmt_misc/qemu-i386 2>/dev/null)" = enabled ]
+}
 
 wine_env_xvfb() {
   local scratch=$1 display
   # -displayfd: the server picks a free display itself and reports it once it is ready.
-  Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp 7>"$scratch/display" >"$scratch/xvfb.log" 2>&1 &
+  Xvfb -displayfd 7 -screen 0 1280x1024x24 -nolisten tcp -noreset 7>"$scratch/display" </dev/null \
+    >"$scratch/xvfb.log" 2>&1 8>&- 9>&- &
   WINE_ENV_XVFB_PID=$!
-  for _ in $(seq 100); do [ -s "$scratch/display" ] && break; sleep 0.1; done
-  display=$(tr -dc 0-9 <"$scratch/display")
+  for _ in $(seq 100); do
+    [ -s "$scratch/display" ] && break
+    kill -0 "$WINE_ENV_XVFB_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  display=$(tr -dc 0-9 <"$scratch/display" 2>/dev/null)
   if [ -z "$display" ]; then
     WINE_ENV_ERROR="Xvfb did not start (see $scratch/xvfb.log)"
     return 1
@@ -47,52 +85,53 @@ wine_env_locale() {
   export LANG=ja_JP.UTF-8
 }
 
+# Made once under a lock (ctest runs tests in parallel), with the 64-bit loader: its prefix runs
+# both builds.
 wine_env_prefix() {
   local prefix=$1 log=$2
   # No Mono/Gecko prompts, no menu entries or file associations outside the prefix.
   export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   unset WINEARCH WINESERVER WINELOADER
-  # A server left by an earlier session may hold a desktop on a display that is gone; -k only
-  # asks it to end, -w waits until it has.
-  if [ -d "$prefix" ]; then
-    wineserver -k >/dev/null 2>&1
-    wineserver -w >/dev/null 2>&1
-  fi
-  if [ ! -f "$prefix/.pv-ready" ]; then
+  mkdir -p "$(dirname "$prefix")"
+  (
+    flock -x 8
+    [ -f "$prefix/.pv-ready" ] && exit 0
     if [ -e "$prefix" ]; then
       # Only ever remove what an interrupted wineboot left behind.
-      if [ ! -d "$prefix/dosdevices" ] && [ -n "$(ls -A "$prefix" 2>/dev/null)" ]; then
-        WINE_ENV_ERROR="$prefix exists and is not a Wine prefix"
-        return 1
-      fi
+      [ -d "$prefix/dosdevices" ] || [ -z "$(ls -A "$prefix" 2>/dev/null)" ] || exit 3
       rm -rf "$prefix"
     fi
-    if ! wineboot -i >"$log" 2>&1; then
-      WINE_ENV_ERROR="wineboot failed (see $log)"
-      return 1
-    fi
+    echo "wine-env: creating the Wine prefix $prefix (once)" >&2
+    "$WINE_ENV_WINE64" wineboot -i </dev/null >"$log" 2>&1 8>&- || exit 4
     # The registry is written out before the prefix counts as made.
-    wineserver -w
+    "$WINE_ENV_SERVER" -w 8>&-
     touch "$prefix/.pv-ready"
-  fi
-  wine_env_server "$log"
+  ) 8>"$prefix.lock"
+  case $? in
+    0) return 0 ;;
+    3) WINE_ENV_ERROR="$prefix exists and is not a Wine prefix" ;;
+    *) WINE_ENV_ERROR="wineboot failed (see $log)" ;;
+  esac
+  return 1
 }
 
 # One server for the whole session, started before any run with a file-size limit (and gone a
-# minute after the last program, should the caller be killed). Its messages go to LOG: a server
-# that kept the caller's output open would hold up a pipe reading it.
+# minute after the last program, should the caller be killed). A server left by an earlier
+# session may hold a desktop on a display that is gone: it is ended first. Its messages go to
+# LOG: a server that kept the caller's output open would hold up a pipe reading it.
 wine_env_server() {
-  # A server that is running already (status 2) serves as well.
-  wineserver -p60 </dev/null >/dev/null 2>>"$1" || true
+  "$WINE_ENV_SERVER" -k >/dev/null 2>&1
+  "$WINE_ENV_SERVER" -w >/dev/null 2>&1
+  "$WINE_ENV_SERVER" -p60 </dev/null >/dev/null 2>>"$1" || true
 }
 
 wine_env_undecorated() {
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$1" /f >/dev/null 2>&1
+  "$WINE_ENV_WINE64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$1" /f >/dev/null 2>&1
 }
 
 wine_env_stop() {
   # The desktop process holds a connection to the X server: Wine goes first.
-  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then wineserver -k >/dev/null 2>&1; fi
+  if [ -n "${WINEPREFIX:-}" ] && [ -d "$WINEPREFIX" ]; then "$WINE_ENV_SERVER" -k >/dev/null 2>&1; fi
   if [ -n "$WINE_ENV_XVFB_PID" ]; then
     kill "$WINE_ENV_XVFB_PID" 2>/dev/null
     wait "$WINE_ENV_XVFB_PID" 2>/dev/null

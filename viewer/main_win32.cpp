@@ -11,20 +11,6 @@
 
 namespace {
 
-// Intermediate results of the preview are long doubles with a 64-bit mantissa. Windows starts
-// threads with the x87 unit rounding to 53 bits, and not every runtime start-up changes that.
-void ensureExtendedPrecision() {
-#if defined(__i386__) || defined(__x86_64__)
-  unsigned short control;
-  __asm__ volatile("fnstcw %0" : "=m"(control));
-  constexpr unsigned short kPrecision64 = 0x0300;  // precision control bits: 64-bit mantissa
-  if ((control & kPrecision64) != kPrecision64) {
-    control |= kPrecision64;
-    __asm__ volatile("fldcw %0" : : "m"(control));
-  }
-#endif
-}
-
 // The memory exhaustion ends the dialog, and with it the process, with status 1.
 INT_PTR finishFlow(HWND window, FlowOutcome outcome, INT_PTR handled) {
   if (outcome == FlowOutcome::exitOutOfMemory) EndDialog(window, kDialogOutOfMemory);
@@ -62,7 +48,6 @@ INT_PTR CALLBACK viewerDialogProc(HWND window, UINT message, WPARAM wParam, LPAR
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  ensureExtendedPrecision();
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_BAR_CLASSES};  // the status bar
   InitCommonControlsEx(&controls);
   viewerEnter(commandLineTail(GetCommandLineA()));

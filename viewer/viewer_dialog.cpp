@@ -171,6 +171,7 @@ FlowOutcome commandFlow(Dialog* dialog, int controlId) {
 // The flows allocate strings as well as tables; the standard library reports exhaustion with
 // std::bad_alloc, which ends in the entry points below, in the same memory path.
 void viewerEnter(const char* commandLineTail) {
+  useExtendedPrecision();
   releaseTable(&gViewer.table);
   gViewer = ViewerState{};
   gEntryOutOfMemory = false;

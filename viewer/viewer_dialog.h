@@ -35,7 +35,8 @@ constexpr int kExitOutOfMemory = 1;
 constexpr intptr_t kDialogQuit = 0;
 constexpr intptr_t kDialogOutOfMemory = kExitOutOfMemory;
 
-// Process entry: takes the command-line tail (see commandLineTail) and starts with a fresh state.
+// Process entry: takes the command-line tail (see commandLineTail) and starts with a fresh state,
+// the x87 unit rounding to 64 bits.
 void viewerEnter(const char* commandLineTail);
 // Dialog initialisation: version text, stale table, preview area, 3D and Face checked, then the
 // start-up load of startupPath when there is one.

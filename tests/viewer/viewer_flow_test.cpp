@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -75,6 +77,58 @@ TEST_F(ViewerStart, WithoutArgumentsShowsVersionAndChecks3DAndFaceOnly) {
   EXPECT_TRUE(events().empty());
   EXPECT_EQ(recording().drawings, 0);
 }
+
+#if defined(__i386__) || defined(__x86_64__)
+void setX87Precision(unsigned short bits) {  // 0x300: 64-bit mantissa, 0x200: 53-bit
+  unsigned short control;
+  __asm__ volatile("fnstcw %0" : "=m"(control));
+  control = static_cast<unsigned short>((control & ~0x300) | bits);
+  __asm__ volatile("fldcw %0" : : "m"(control) : "memory");
+}
+
+long double productAt(double a, double b, unsigned short bits) {
+  setX87Precision(bits);
+  volatile long double x = a, y = b;
+  volatile long double product = x * y;
+  setX87Precision(0x300);
+  return product;
+}
+
+// Real Windows starts 32-bit threads rounding to 53 bits (Wine and Linux with 64): the viewer's
+// start must give the drawing its 64-bit mantissa all the same. X runs from 0 to 1000, so that
+// the width governs (scale 200 / 1000); each inner X lands in another column when X * scale is
+// rounded to 53 bits.
+TEST_F(ViewerStart, DrawsExactlyWhenTheThreadStartsRoundingTo53Bits) {
+  const double scale = static_cast<double>(200.0L / 1000.0L);
+  std::string xs = "0", ys = "0";
+  for (int k = 1; k < 200; ++k)
+    for (double x = k / scale, step = 0; step < 8; ++step, x = std::nextafter(x, 0.0))
+      if (std::trunc(productAt(x, scale, 0x300)) != std::trunc(productAt(x, scale, 0x200))) {
+        char text[32];
+        std::snprintf(text, sizeof text, ",%.17g", x);
+        xs += text;
+        ys += k % 2 ? ",700" : ",0";
+        break;
+      }
+  writeFile("precise.csv", xs + ",1000\n" + ys + ",0\n");
+  auto drawn = [&](unsigned short startBits) {
+    setX87Precision(startBits);
+    start("");
+    clickRadio(ID_TWO_D);
+    load("precise.csv");
+    setX87Precision(0x300);
+    return recording().canvas.ops;
+  };
+  const std::vector<CanvasOp> exact = drawn(0x300);
+  ASSERT_GT(exact.size(), 50u);
+  // Drawn at 53 bits, the points move: the profile tells the two apart.
+  setX87Precision(0x200);
+  viewerPaint(recordingDialog());
+  setX87Precision(0x300);
+  EXPECT_NE(recording().canvas.ops, exact);
+  EXPECT_EQ(drawn(0x200), exact);
+}
+#endif
 
 TEST_F(ViewerStart, WithAGridPathDraws3DAndOffersItsName) {
   writeFile("surface.csv", kExampleGrid);

@@ -34,6 +34,7 @@
 #include <shellapi.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -46,7 +47,11 @@ PROCESS_INFORMATION gProcess{};
 HWND gDialog;
 int gFailures;
 
-constexpr DWORD kTimeoutMs = 20000;
+// Every wait and timeout is multiplied by PV_DRIVER_TIME_SCALE (default 1): a program run under
+// emulation starts and answers many times slower.
+DWORD gTimeScale = 1;
+DWORD ms(DWORD base) { return base * gTimeScale; }
+DWORD timeoutMs() { return ms(20000); }
 
 std::string utf8(const std::wstring& text) {
   if (text.empty()) return {};
@@ -83,7 +88,7 @@ void fail(const std::string& what) {
 std::wstring windowText(HWND window) {
   wchar_t buffer[4096];
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 5000, &length))
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, ms(5000), &length))
     return L"<no answer>";
   return std::wstring(buffer, length);
 }
@@ -119,7 +124,8 @@ std::vector<HWND> otherWindows() {
 }
 
 // The first other window of the program; with a title given, one of another title is a failure.
-HWND waitForWindow(const std::wstring& title, DWORD timeoutMs = kTimeoutMs) {
+HWND waitForWindow(const std::wstring& title, DWORD timeoutMs = 0) {
+  if (timeoutMs == 0) timeoutMs = ::timeoutMs();
   DWORD begin = GetTickCount();
   while (GetTickCount() - begin < timeoutMs) {
     std::vector<HWND> others = otherWindows();
@@ -139,7 +145,7 @@ HWND waitForWindow(const std::wstring& title, DWORD timeoutMs = kTimeoutMs) {
 bool waitGone(HWND window) {
   DWORD begin = GetTickCount();
   while (IsWindow(window)) {
-    if (GetTickCount() - begin > kTimeoutMs) return false;
+    if (GetTickCount() - begin > timeoutMs()) return false;
     Sleep(50);
   }
   return true;
@@ -147,7 +153,7 @@ bool waitGone(HWND window) {
 
 bool sync() {
   DWORD_PTR result;
-  return SendMessageTimeoutW(gDialog, WM_NULL, 0, 0, SMTO_NORMAL, kTimeoutMs, &result) != 0;
+  return SendMessageTimeoutW(gDialog, WM_NULL, 0, 0, SMTO_NORMAL, timeoutMs(), &result) != 0;
 }
 
 HWND control(const char* id) { return GetDlgItem(gDialog, std::atoi(id)); }
@@ -171,12 +177,12 @@ void start(const std::string& exe, const std::string& tail, const std::string& e
     std::exit(2);
   }
   CloseHandle(errorStream);
-  WaitForInputIdle(gProcess.hProcess, kTimeoutMs);
+  WaitForInputIdle(gProcess.hProcess, timeoutMs());
 }
 
 void waitForDialog() {
   DWORD begin = GetTickCount();
-  while (GetTickCount() - begin < kTimeoutMs) {
+  while (GetTickCount() - begin < timeoutMs()) {
     for (HWND window : otherWindows())
       if (className(window) == L"#32770" && windowText(window) == L"plotvane") {
         gDialog = window;
@@ -199,11 +205,11 @@ void printStatus() {
   // SB_GETTEXTA carries a pointer, so the buffer must live in the program's own memory.
   HWND bar = GetDlgItem(gDialog, 108);
   DWORD_PTR length = 0;
-  SendMessageTimeoutA(bar, SB_GETTEXTLENGTHA, 0, 0, SMTO_NORMAL, 5000, &length);
+  SendMessageTimeoutA(bar, SB_GETTEXTLENGTHA, 0, 0, SMTO_NORMAL, ms(5000), &length);
   void* remote = VirtualAllocEx(gProcess.hProcess, nullptr, 4096, MEM_COMMIT, PAGE_READWRITE);
   char buffer[4096] = {};
   DWORD_PTR ignored;
-  SendMessageTimeoutA(bar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, 5000, &ignored);
+  SendMessageTimeoutA(bar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(remote), SMTO_NORMAL, ms(5000), &ignored);
   SIZE_T got = 0;
   ReadProcessMemory(gProcess.hProcess, remote, buffer, sizeof buffer - 1, &got);
   VirtualFreeEx(gProcess.hProcess, remote, 0, MEM_RELEASE);
@@ -272,7 +278,7 @@ void click(const char* id, bool wait) {
     return;
   }
   DWORD_PTR result;
-  if (!SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, 5000, &result)) {
+  if (!SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, ms(5000), &result)) {
     fail(std::string("click-sync ") + id + ": the click did not return (a modal window?)");
     return;
   }
@@ -298,16 +304,16 @@ void chooseFile(bool save, const std::string& path) {
   std::printf("file-dialog %s initial=%s\n", utf8(title).c_str(), utf8(windowText(box)).c_str());
   std::wstring name = wide(path);
   DWORD_PTR result;
-  SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()), SMTO_NORMAL, 5000, &result);
+  SendMessageTimeoutW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(name.c_str()), SMTO_NORMAL, ms(5000), &result);
   PostMessageW(fileDialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(fileDialog, IDOK)));
   DWORD begin = GetTickCount();
-  while (IsWindow(fileDialog) && GetTickCount() - begin < kTimeoutMs) {
+  while (IsWindow(fileDialog) && GetTickCount() - begin < timeoutMs()) {
     // "Replace it?" comes up as a box owned by the file dialog.
     for (HWND window : otherWindows())
       if (window != fileDialog && GetWindow(window, GW_OWNER) == fileDialog) {
         std::printf("replace-question %s\n", oneLine(utf8(windowText(window))).c_str());
         PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
-        Sleep(200);
+        Sleep(ms(200));
       }
     Sleep(50);
   }
@@ -342,7 +348,7 @@ std::wstring messageText(HWND box) {
 HWND waitForMessageBox() {
   HWND box = nullptr;
   DWORD begin = GetTickCount();
-  while (!box && GetTickCount() - begin < kTimeoutMs) {
+  while (!box && GetTickCount() - begin < timeoutMs()) {
     for (HWND window : otherWindows())
       if (className(window) == L"#32770") box = window;
     if (!box) Sleep(50);
@@ -380,16 +386,16 @@ void printMessageBytes() {
   if (!text) return fail("message-cp932: the box has no static control 0xFFFF");
   char caption[4096] = {}, body[4096] = {};
   DWORD_PTR captionLength = 0, bodyLength = 0;
-  SendMessageTimeoutA(box, WM_GETTEXT, sizeof caption, reinterpret_cast<LPARAM>(caption), SMTO_ABORTIFHUNG, 5000,
+  SendMessageTimeoutA(box, WM_GETTEXT, sizeof caption, reinterpret_cast<LPARAM>(caption), SMTO_ABORTIFHUNG, ms(5000),
                       &captionLength);
-  SendMessageTimeoutA(text, WM_GETTEXT, sizeof body, reinterpret_cast<LPARAM>(body), SMTO_ABORTIFHUNG, 5000,
+  SendMessageTimeoutA(text, WM_GETTEXT, sizeof body, reinterpret_cast<LPARAM>(body), SMTO_ABORTIFHUNG, ms(5000),
                       &bodyLength);
   std::printf("message-cp932 %s | %s\n", hex(caption, captionLength).c_str(), hex(body, bodyLength).c_str());
 }
 
-void expectNoWindow(DWORD ms) {
+void expectNoWindow(DWORD waitMs) {
   DWORD begin = GetTickCount();
-  while (GetTickCount() - begin < ms) {
+  while (GetTickCount() - begin < ms(waitMs)) {
     std::vector<HWND> others = otherWindows();
     if (!others.empty()) return fail("no-window: \"" + utf8(windowText(others.front())) + "\" appeared");
     Sleep(50);
@@ -433,7 +439,7 @@ void capture(const std::string& file) {
   int width = 0, height = 0;
   std::vector<unsigned char> pixels = grabClientArea(&width, &height);
   for (int attempt = 0; attempt < 30; ++attempt) {
-    Sleep(150);
+    Sleep(ms(150));
     std::vector<unsigned char> again = grabClientArea(&width, &height);
     bool stable = again == pixels;
     pixels.swap(again);
@@ -452,7 +458,7 @@ void capture(const std::string& file) {
 
 void settle() {
   sync();
-  Sleep(400);  // paint messages come after everything else in the queue
+  Sleep(ms(400));  // paint messages come after everything else in the queue
   sync();
 }
 
@@ -480,9 +486,9 @@ void cover() {
 
 void minimizeRestore() {
   ShowWindowAsync(gDialog, SW_MINIMIZE);
-  Sleep(500);
+  Sleep(ms(500));
   ShowWindowAsync(gDialog, SW_RESTORE);
-  Sleep(500);
+  Sleep(ms(500));
   SetForegroundWindow(gDialog);
   settle();
   std::printf("minimize-restore done\n");
@@ -565,7 +571,7 @@ BOOL CALLBACK collectDialog(HWND window, LPARAM context) {
 // The viewer comes up in a process of its own: from here on that process is the one worked.
 void attachViewer() {
   DWORD begin = GetTickCount();
-  while (GetTickCount() - begin < kTimeoutMs) {
+  while (GetTickCount() - begin < timeoutMs()) {
     DialogSearch search{{}, nullptr};
     EnumWindows(collectDialog, reinterpret_cast<LPARAM>(&search));
     if (search.errorBox) {
@@ -630,7 +636,7 @@ std::string shownWindows() {
 }
 
 void waitExit() {
-  if (WaitForSingleObject(gProcess.hProcess, kTimeoutMs) != WAIT_OBJECT_0)
+  if (WaitForSingleObject(gProcess.hProcess, timeoutMs()) != WAIT_OBJECT_0)
     return fail("wait-exit: still running, showing" + shownWindows());
   DWORD code = 0;
   GetExitCodeProcess(gProcess.hProcess, &code);
@@ -640,6 +646,7 @@ void waitExit() {
 }  // namespace
 
 int main() {
+  if (const char* scale = std::getenv("PV_DRIVER_TIME_SCALE")) gTimeScale = std::max(1, std::atoi(scale));
   int argc = 0;
   wchar_t** wargv = CommandLineToArgvW(GetCommandLineW(), &argc);
   std::vector<std::string> args;
