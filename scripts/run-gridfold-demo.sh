@@ -5,8 +5,8 @@
 #   scripts/run-gridfold-demo.sh
 #
 # Every run starts afresh in build/demo/work (points.xyz and plotvane.exe side by side, as a user
-# keeps them); gridfold.exe runs from build/demo/app. Wine uses the prefix build/demo/wineprefix,
-# made on first use (remove it to start from scratch).
+# keeps them); gridfold.exe runs from build/demo/app. Wine uses the prefix the test command shares,
+# build/wineprefix, made on first use (remove it to start from scratch).
 #
 # With a desktop ($DISPLAY answers), plotvane stays open there for the user. Without one, a private
 # Xvfb is started; the script waits for plotvane's dialog, saves build/demo/plotvane.png, closes
@@ -52,9 +52,10 @@ else
   say "no desktop: private Xvfb on $DISPLAY"
 fi
 wine_env_locale "$demo" || die "$WINE_ENV_ERROR"
+[ -f "$WINE_ENV_PREFIX/.pv-ready" ] || say "making the Wine prefix $WINE_ENV_PREFIX (once)"
+wine_env_prefix "$WINE_ENV_PREFIX" "$demo/wineboot.log" || die "$WINE_ENV_ERROR"
 # Also ends what an earlier run may have left open in this prefix.
-[ -f "$demo/wineprefix/.pv-ready" ] || say "making the Wine prefix $demo/wineprefix (once, about 20 s)"
-wine_env_prefix "$demo/wineprefix" "$demo/wineboot.log" || die "$WINE_ENV_ERROR"
+wine_env_server "$demo/wineserver.log"
 # On Xvfb there is no window manager: Wine then draws the captions itself.
 if [ "$headless" = 1 ]; then wine_env_undecorated N; else wine_env_undecorated Y; fi
 
@@ -78,8 +79,8 @@ report_output() {
 # The programs' streams go to a log: plotvane and Wine's desktop process inherit them and would
 # keep a terminal pipe (| tee, say) open for as long as plotvane is.
 if [ "$headless" = 0 ]; then
-  say "running: wine $app/gridfold.exe $input"
-  (cd "$demo" && wine "$app/gridfold.exe" "$input" </dev/null >"$demo/gridfold.log" 2>&1)
+  say "running: wine64 $app/gridfold.exe $input"
+  (cd "$demo" && "$WINE_ENV_WINE64" "$app/gridfold.exe" "$input" </dev/null >"$demo/gridfold.log" 2>&1)
   status=$?
   say "gridfold ended with status $status"
   [ "$status" = 0 ] || die "gridfold failed (see $demo/gridfold.log)"
@@ -88,13 +89,13 @@ if [ "$headless" = 0 ]; then
   exit 0
 fi
 
-say "running: wine $app/gridfold.exe $input"
-(cd "$demo" && timeout 60 wine "$app/gridfold.exe" "$input" </dev/null >"$demo/gridfold.log" 2>&1
+say "running: wine64 $app/gridfold.exe $input"
+(cd "$demo" && timeout 60 "$WINE_ENV_WINE64" "$app/gridfold.exe" "$input" </dev/null >"$demo/gridfold.log" 2>&1
   echo $? >"$demo/gridfold.status") &
 gridfold_job=$!
 rm -f "$demo/ready" "$demo/taken" "$demo/driver.out"
 # The driver finds plotvane's dialog, holds still for the screenshot, then quits plotvane.
-timeout 120 wine "$bin/pv_wine_driver.exe" viewer-dialog image status dialog-info \
+timeout 120 "$WINE_ENV_WINE64" "$bin/pv_wine_driver.exe" viewer-dialog image status dialog-info \
   signal "$(winpath "$demo/ready")" await "$(winpath "$demo/taken")" click 107 wait-exit \
   >"$demo/driver.out" 2>"$demo/driver.log" &
 driver_job=$!

@@ -114,6 +114,47 @@ TEST(DxfWriter, GridFacesWithTheirOwnSeqend) {
   EXPECT_EQ(document(l.table, DxfMethod{false, true, true, true}), document(l.table, kLine));
 }
 
+// Three columns by four rows, Z = 10 j + i (X 0, 10, 30; Y 0 to 30): every point tells its node,
+// so the order of the nodes in each document shows swapped axes or loops.
+TEST(DxfWriter, NodesOfThreeColumnsByFourRowsInTheirOrder) {
+  Loaded l;
+  load(&l, "XYZ,0,10,30\r\n0,11,12,13\r\n10,21,22,23\r\n20,31,32,33\r\n30,41,42,43\r\n", true);
+  struct Case {
+    const char* name;
+    DxfMethod method;
+    std::vector<int> nodes;  // Z of every vertex or corner, in document order
+  } cases[] = {
+      {"Line: columns, then rows", kLine,
+       {11, 21, 31, 41, 12, 22, 32, 42, 13, 23, 33, 43, 11, 12, 13, 21, 22, 23, 31, 32, 33, 41, 42, 43}},
+      {"Mesh: column pairs outside, rows inside", kMesh,
+       {11, 12, 22, 21, 21, 22, 32, 31, 31, 32, 42, 41, 12, 13, 23, 22, 22, 23, 33, 32, 32, 33, 43, 42}},
+      {"Face: as Mesh", kFace,
+       {11, 12, 22, 21, 21, 22, 32, 31, 31, 32, 42, 41, 12, 13, 23, 22, 22, 23, 33, 32, 32, 33, 43, 42}},
+  };
+  const double columnX[] = {0, 0, 10, 30};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<int> nodes;
+    std::string text = document(l.table, c.method);
+    double x = 0, y = 0;
+    for (size_t at = 0; at < text.size();) {
+      size_t codeEnd = text.find("\r\n", at), valueEnd = text.find("\r\n", codeEnd + 2);
+      int code = std::stoi(text.substr(at, codeEnd - at));
+      double value = code >= 10 ? std::stod(text.substr(codeEnd + 2, valueEnd - codeEnd - 2)) : 0;
+      if (code >= 10 && code <= 13) x = value;
+      if (code >= 20 && code <= 23) y = value;
+      if (code >= 30 && code <= 33) {  // the node's own X and Y go with its Z
+        int z = static_cast<int>(value);
+        EXPECT_EQ(x, columnX[z % 10]) << z;
+        EXPECT_EQ(y, 10.0 * (z / 10 - 1)) << z;
+        nodes.push_back(z);
+      }
+      at = valueEnd + 2;
+    }
+    EXPECT_EQ(nodes, c.nodes);
+  }
+}
+
 TEST(DxfWriter, SmallGrids) {
   Loaded one;
   load(&one, "XYZ,1,2\n10,5,-0\n", true);  // one data row

@@ -86,6 +86,15 @@ TEST(PreviewDrawing, WorkedExamplesReadFromText) {
        kFrame +
            "|move 152 113|line 184 94|move 184 132|line 216 0|move 216 150|line 249 132"  // columns
            "|move 152 113|line 184 132|line 216 150|move 184 94|line 216 0|line 249 132"},  // rows
+      // Three columns (X 0, 10, 30) by four rows (Y 0 to 30), Z = 10 j + i: swapped axes or loops
+      // cannot give these. Coordinates from exact rational arithmetic rounded as the two
+      // precisions round, as in the cases below.
+      {"3D three columns by four rows", true, "XYZ,0,10,30\n0,11,12,13\n10,21,22,23\n20,31,32,33\n30,41,42,43\n",
+       kFrame +
+           "|move 133 117|line 155 78|line 177 39|line 200 0|move 155 127|line 177 88|line 200 50|line 222 11"
+           "|move 200 150|line 222 112|line 244 73|line 267 34"  // columns
+           "|move 133 117|line 155 127|line 200 150|move 155 78|line 177 88|line 222 112"
+           "|move 177 39|line 200 50|line 244 73|move 200 0|line 222 11|line 267 34"},  // rows
       // Coordinates checked with exact rational arithmetic rounded as the two precisions round.
       {"3D single data row: lone moves, then the row", true, "XYZ,1,2,3\n1,0,0,0\n",
        kFrame + "|move 101 35|move 200 93|move 300 150|move 101 35|line 200 93|line 300 150"},

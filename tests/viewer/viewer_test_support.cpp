@@ -8,18 +8,22 @@
 
 namespace fs = std::filesystem;
 
-const char kExampleGrid[] = "XYZ,1,2,3\n1,0,0,0\n2,0,3,0\n";
+const char kExampleGrid[] = "XYZ,0,10,30\n0,11,12,13\n10,21,22,23\n20,31,32,33\n30,41,42,43\n";
 
 std::vector<CanvasOp> exampleGridOps() {
+  auto move = [](int x, int y) { return CanvasOp{CanvasOp::moveTo, x, y, 0, 0}; };
+  auto line = [](int x, int y) { return CanvasOp{CanvasOp::lineTo, x, y, 0, 0}; };
   return {
       {CanvasOp::frame, 101, 0, 302, 151},
       // column polylines
-      {CanvasOp::moveTo, 152, 113, 0, 0}, {CanvasOp::lineTo, 184, 94, 0, 0},
-      {CanvasOp::moveTo, 184, 132, 0, 0}, {CanvasOp::lineTo, 216, 0, 0, 0},
-      {CanvasOp::moveTo, 216, 150, 0, 0}, {CanvasOp::lineTo, 249, 132, 0, 0},
+      move(133, 117), line(155, 78), line(177, 39), line(200, 0),
+      move(155, 127), line(177, 88), line(200, 50), line(222, 11),
+      move(200, 150), line(222, 112), line(244, 73), line(267, 34),
       // row polylines
-      {CanvasOp::moveTo, 152, 113, 0, 0}, {CanvasOp::lineTo, 184, 132, 0, 0}, {CanvasOp::lineTo, 216, 150, 0, 0},
-      {CanvasOp::moveTo, 184, 94, 0, 0},  {CanvasOp::lineTo, 216, 0, 0, 0},   {CanvasOp::lineTo, 249, 132, 0, 0},
+      move(133, 117), line(155, 127), line(200, 150),
+      move(155, 78), line(177, 88), line(222, 112),
+      move(177, 39), line(200, 50), line(244, 73),
+      move(200, 0), line(222, 11), line(267, 34),
   };
 }
 

@@ -48,6 +48,7 @@ inline void PrintTo(const CanvasOp& op, std::ostream* os) {
   *os << ")";
 }
 
-// The example grid: XYZ,1,2,3 / 1,0,0,0 / 2,0,3,0, whose 3D drawing in the example area is known.
+// The example grid: three columns (X 0, 10, 30) by four rows (Y 0 to 30) with Z = 10 j + i, so
+// that swapped axes show; its 3D drawing in the example area is known.
 extern const char kExampleGrid[];
 std::vector<CanvasOp> exampleGridOps();
