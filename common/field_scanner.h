@@ -1,6 +1,7 @@
 // The field scanning rule both programs share: a comma or a line end ends a value; digits, "+",
 // "-" and "." are collected; every other byte (blanks, quotes, letters, the bytes of multi-byte
-// characters) is dropped. The collected text is converted with parseDecimal.
+// characters, and the CR bytes that text mode drops) is dropped. The collected text is converted
+// with parseDecimal.
 #pragma once
 
 #include <cstddef>
@@ -73,13 +74,14 @@ ScanEnd scanBlock(const unsigned char* p, const unsigned char* const end, FieldT
                   OnSeparator& onSeparator) {
   while (p < end) {
     if (field->size == 0) {
-      // The usual field is a run of kept bytes right before its separator: convert it in place,
-      // most often while finding its end.
+      // The usual field is a run of kept bytes right before its separator (or its CR LF):
+      // convert it in place, most often while finding its end.
       const char* text = reinterpret_cast<const char*>(p);
-      double value;
+      double value = 0.0;
       const char* number = parseShortDecimal(text, reinterpret_cast<const char*>(end), &value);
       const unsigned char* q = number ? reinterpret_cast<const unsigned char*>(number) : p;
       while (q < end && kByteClass.of[*q] == kByteKept) ++q;  // text the number does not use
+      while (q < end && *q == '\r') ++q;                       // the CR of a CR LF
       if (q < end && kByteClass.of[*q] >= kByteComma) {
         if (!number) value = parseDecimal(text, static_cast<size_t>(q - p));
         if (!onSeparator(value, kByteClass.of[*q])) return ScanEnd::stopped;

@@ -22,22 +22,6 @@ bool allocateBuffer(TextInput* in, size_t capacity) {
   return in->buffer != nullptr;
 }
 
-// Drops the CR bytes of a block in place; returns the new size.
-size_t dropCarriageReturns(unsigned char* data, size_t size) {
-  unsigned char* cr = static_cast<unsigned char*>(std::memchr(data, '\r', size));
-  if (!cr) return size;
-  unsigned char* out = cr;
-  unsigned char* const end = data + size;
-  for (unsigned char* p = cr + 1; p < end;) {
-    unsigned char* next = static_cast<unsigned char*>(std::memchr(p, '\r', static_cast<size_t>(end - p)));
-    if (!next) next = end;
-    std::memmove(out, p, static_cast<size_t>(next - p));
-    out += next - p;
-    p = next + 1;
-  }
-  return static_cast<size_t>(out - data);
-}
-
 // Fills the buffer from the file; a read error ends the data with its number.
 size_t readFileBlock(TextInput* in) {
   if (gFailingRead > 0 && ++gReadCalls == gFailingRead) {
@@ -120,7 +104,6 @@ bool textInputNext(TextInput* in, const unsigned char** data, size_t* size) {
       got = static_cast<size_t>(static_cast<const unsigned char*>(z) - in->buffer);
       in->ended = true;
     }
-    got = dropCarriageReturns(in->buffer, got);
     if (got > 0) {
       *data = in->buffer;
       *size = got;

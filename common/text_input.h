@@ -1,5 +1,8 @@
-// Text-mode reading done by the core over a binary stream, the same on every platform:
-// every CR byte is dropped and the first Ctrl-Z byte (0x1A) ends the data.
+// Text-mode reading done by the core over a binary stream, the same on every platform: the first
+// Ctrl-Z byte (0x1A) ends the data, and every CR byte is dropped. The dropping is the readers'
+// part: the blocks keep their CR bytes, which the field scanner drops like every byte it does not
+// collect and the line counts pass over, since they look at commas and LF alone. Copying every
+// block around its CRs would cost more than the rest of the reading.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +15,7 @@ struct TextInput {
   const unsigned char* memory;  // source when reading memory
   size_t memorySize;
   size_t memoryPos;
-  unsigned char* buffer;  // one block of cleaned text
+  unsigned char* buffer;  // one block of the data
   size_t bufferCapacity;
   bool ended;  // end of file or Ctrl-Z reached
   int error;   // a read error that ended the data early: its error number; else 0
@@ -27,7 +30,7 @@ bool textInputOpenMemory(TextInput* in, const void* data, size_t size);
 void textInputClose(TextInput* in);
 // Starts the data again from the first byte.
 void textInputRewind(TextInput* in);
-// Gives the next block of text-mode data; false at the end of the data.
+// Gives the next block of the data (CR bytes included); false at the end of the data.
 bool textInputNext(TextInput* in, const unsigned char** data, size_t* size);
 
 // Calls onBlock(begin, end) for each block of the data in turn until it returns false. Returns

@@ -31,31 +31,46 @@ FUZZ_HARNESS inline void fuzzEndLine(DocumentCheck* c) {
   c->length = 0;
 }
 
+// Byte by byte, for a line that a block boundary cuts: the line's state goes on in c.
+FUZZ_HARNESS inline const char* fuzzCheckBytes(DocumentCheck* c, const char* p, const char* end, bool toLineEnd) {
+  while (p < end) {
+    char b = *p++;
+    if (c->carriageReturn) {
+      FUZZ_CHECK(b == '\n');
+      c->carriageReturn = false;
+      fuzzEndLine(c);
+      if (toLineEnd) break;
+    } else if (b == '\r') {
+      c->carriageReturn = true;
+    } else {
+      FUZZ_CHECK(b != '\n');  // an LF without its CR
+      if (c->length < 3) c->head[c->length] = b;
+      c->last = b;
+      ++c->length;
+    }
+  }
+  return p;
+}
+
 FUZZ_HARNESS inline bool fuzzDrainToCheck(void* context, const char* data, size_t size) {
   DocumentCheck* c = static_cast<DocumentCheck*>(context);
   const char* p = data;
   const char* const end = data + size;
-  if (c->carriageReturn && p < end) {
-    FUZZ_CHECK(*p++ == '\n');
-    c->carriageReturn = false;
-    fuzzEndLine(c);
-  }
+  // The line the previous block left open.
+  if (c->length > 0 || c->carriageReturn) p = fuzzCheckBytes(c, p, end, true);
+  // Whole lines, while they lie in the block.
   while (p < end) {
-    char b = *p++;
-    if (b == '\r') {
-      if (p == end) {
-        c->carriageReturn = true;
-        break;
-      }
-      FUZZ_CHECK(*p++ == '\n');
-      fuzzEndLine(c);
-      continue;
-    }
-    FUZZ_CHECK(b != '\n');  // an LF without its CR
-    if (c->length < 3) c->head[c->length] = b;
-    c->last = b;
-    ++c->length;
+    const char* q = p;
+    while (q < end && *q != '\r') FUZZ_CHECK(*q++ != '\n');  // an LF without its CR
+    if (end - q < 2) break;
+    FUZZ_CHECK(q[1] == '\n');
+    c->length = static_cast<size_t>(q - p);
+    for (size_t k = 0; k < 3 && k < c->length; ++k) c->head[k] = p[k];
+    c->last = c->length ? q[-1] : 0;
+    fuzzEndLine(c);
+    p = q + 2;
   }
+  fuzzCheckBytes(c, p, end, false);
   return true;
 }
 

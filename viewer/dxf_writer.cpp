@@ -32,11 +32,14 @@ inline void put(TextOutput* out, const char (&text)[N]) {
 constexpr size_t kShortText = 32;
 
 // A run of values formatted once, each followed by CR LF, so that a value that several records
-// share is converted only once. Without memory for the run, values are formatted where used.
+// share is converted only once. Without memory for the run, values are formatted where used. The
+// buffers are kept for the next run of the same writer (every column has as many values).
 struct ValueTexts {
   char* text = nullptr;
   size_t* ends = nullptr;  // ends[k] is where value k's text (with its CR LF) ends
   size_t count = 0;
+  size_t textCapacity = 0;
+  size_t endsCapacity = 0;
 };
 
 void releaseTexts(ValueTexts* texts) {
@@ -45,29 +48,36 @@ void releaseTexts(ValueTexts* texts) {
   *texts = ValueTexts{};
 }
 
+// Room for `size` text bytes, keeping what is there; false (the run released) without memory.
+bool reserveText(ValueTexts* texts, size_t size) {
+  if (size <= texts->textCapacity) return true;
+  char* grown = static_cast<char*>(reallocateBytes(texts->text, size));
+  if (!grown) {
+    releaseTexts(texts);
+    return false;
+  }
+  texts->text = grown;
+  texts->textCapacity = size;
+  return true;
+}
+
 template <typename ValueAt>
 void formatTexts(ValueTexts* texts, size_t count, ValueAt valueAt) {
-  releaseTexts(texts);
+  texts->count = 0;
+  if (count + 1 > texts->endsCapacity) {
+    releaseBytes(texts->ends);
+    texts->ends = static_cast<size_t*>(allocateBytes((count + 1) * sizeof(size_t)));
+    texts->endsCapacity = texts->ends ? count + 1 : 0;
+  }
   // Typical values need far less than the worst case; grow when a long one comes.
-  size_t capacity = count * 24 + kFixedTextMax + 2 + kShortText;
-  texts->text = static_cast<char*>(allocateBytes(capacity));
-  texts->ends = static_cast<size_t*>(allocateBytes((count + 1) * sizeof(size_t)));
-  if (!texts->text || !texts->ends) {
+  constexpr size_t kRoom = kFixedTextMax + 2 + kShortText;
+  if (!texts->ends || !reserveText(texts, count * 24 + kRoom)) {
     releaseTexts(texts);
     return;
   }
   size_t used = 0;
   for (size_t k = 0; k < count; ++k) {
-    if (capacity - used < kFixedTextMax + 2 + kShortText) {
-      size_t bigger = capacity * 2;
-      char* grown = static_cast<char*>(reallocateBytes(texts->text, bigger));
-      if (!grown) {
-        releaseTexts(texts);
-        return;
-      }
-      texts->text = grown;
-      capacity = bigger;
-    }
+    if (texts->textCapacity - used < kRoom && !reserveText(texts, texts->textCapacity * 2)) return;
     used += formatFixed6(valueAt(k), texts->text + used);
     texts->text[used++] = '\r';
     texts->text[used++] = '\n';
