@@ -1,6 +1,7 @@
 // plotvane-cli dxf: the viewer's save without its dialog.
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "cli/cli_support.h"
@@ -27,7 +28,7 @@ int runDxfCommand(int argc, char** argv) {
   const char* methodName = "face";
   const char* paths[2] = {};
   const CliOption options[] = {{"--method", &methodName, nullptr, false}};
-  if (!cliReadArguments(argc, argv, options, 1, paths, 2)) return 1;
+  if (!cliReadArguments(argc, argv, options, std::size(options), paths, 2)) return 1;
   const char* input = paths[0];
   if (!input) return cliUsageError("dxf needs an INPUT.csv");
   DxfMethod method;

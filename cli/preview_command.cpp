@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <string>
 
 #include "cli/cli_support.h"
@@ -156,7 +157,7 @@ int runPreviewCommand(int argc, char** argv) {
   const char* paths[2] = {};
   const CliOption options[] = {
       {"--2d", nullptr, &twoD, true}, {"--3d", nullptr, &twoD, false}, {"--area", &areaText, nullptr, false}};
-  if (!cliReadArguments(argc, argv, options, 3, paths, 2)) return 1;
+  if (!cliReadArguments(argc, argv, options, std::size(options), paths, 2)) return 1;
   PreviewArea area{};
   if (areaText && !parseArea(areaText, &area))
     return cliUsageError(std::string("--area takes LEFT,WIDTH,HEIGHT, whole numbers 0 to ") +

@@ -1,6 +1,7 @@
 // plotvane-cli table: the point table as the reader leaves it, for checks by other programs.
 #include <charconv>
 #include <cstdio>
+#include <iterator>
 #include <string>
 
 #include "cli/cli_support.h"
@@ -23,7 +24,7 @@ int runTableCommand(int argc, char** argv) {
   bool twoRow = false;
   const char* paths[1] = {};
   const CliOption options[] = {{"--2d", nullptr, &twoRow, true}, {"--3d", nullptr, &twoRow, false}};
-  if (!cliReadArguments(argc, argv, options, 2, paths, 1)) return 1;
+  if (!cliReadArguments(argc, argv, options, std::size(options), paths, 1)) return 1;
   if (!paths[0]) return cliUsageError("table needs an INPUT.csv");
 
   PointTable table{};
