@@ -99,13 +99,17 @@ fi
 # 32-bit programs through qemu: binfmt_misc hands every i386 ELF program to qemu-i386-static. The F
 # flag opens the interpreter now, so that it works in any mount namespace later.
 if ((want_win32)) && ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  [[ -x /usr/lib/wine/wine ]] ||
+    { echo "install-deps: the 32-bit Wine loader /usr/lib/wine/wine is missing (package wine32:i386)" >&2; exit 1; }
   binfmt=/proc/sys/fs/binfmt_misc
   if [[ ! -e $binfmt/register ]]; then
     echo "install-deps: mounting binfmt_misc"
     "${as_root[@]}" mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null ||
       { echo "install-deps: cannot mount binfmt_misc on $binfmt, so 32-bit programs cannot run here (a container without that right?)" >&2; exit 1; }
   fi
-  if [[ ! -e $binfmt/qemu-i386 ]]; then
+  if [[ -e $binfmt/qemu-i386 ]]; then
+    echo 1 | "${as_root[@]}" tee "$binfmt/qemu-i386" >/dev/null  # registered, perhaps disabled
+  else
     echo "install-deps: registering qemu-i386-static for 32-bit programs"
     magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
     mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
