@@ -23,8 +23,8 @@ constexpr size_t kTextOutputBlock = 1 << 18;
 // The longest run textOutputReserve hands out, and so the smallest block.
 constexpr size_t kTextOutputReserveMax = 1024;
 
-// False when memory for the buffer ran out; textOutputEnd is then harmless. blockSize must be at
-// least kTextOutputReserveMax.
+// False when memory for the buffer ran out; textOutputEnd is then harmless. A blockSize below
+// kTextOutputReserveMax is raised to it.
 bool textOutputBegin(TextOutput* out, DrainFunction drain, void* context, size_t blockSize = kTextOutputBlock);
 // Drains what is buffered and releases the buffer; returns whether every byte was drained.
 bool textOutputEnd(TextOutput* out);
