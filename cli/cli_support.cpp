@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "common/command_line.h"
+#include "common/path_text.h"
+#include "platform/file_system.h"
 
 namespace {
 
@@ -66,12 +67,12 @@ int cliUsageError(const std::string& message) {
 }
 
 std::string cliFileNamePart(const std::string& path) {
-  size_t cut = lastPathSeparator(path, kSeparators);
+  size_t cut = lastPathSeparator(path, kSeparators, pathLeadBytes());
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
 std::string cliSiblingPath(const std::string& path, const std::string& name) {
-  size_t cut = lastPathSeparator(path, kSeparators);
+  size_t cut = lastPathSeparator(path, kSeparators, pathLeadBytes());
   return cut == std::string::npos ? name : path.substr(0, cut + 1) + name;
 }
 

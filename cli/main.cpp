@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "cli/commands.h"
-#include "viewer/preview.h"
+#include "common/extended_precision.h"
 
 namespace {
 

@@ -31,16 +31,3 @@ std::string pathFromTail(const char* tail) {
   }
   return std::string(tail, length);
 }
-
-size_t lastPathSeparator(const std::string& path, const char* separators) {
-  size_t last = std::string::npos;
-  for (size_t i = 0; i < path.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(path[i]);
-    if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
-      ++i;  // a lead byte: the next byte belongs to the same character
-    } else if (std::strchr(separators, c) && c != 0) {
-      last = i;
-    }
-  }
-  return last;
-}

@@ -11,8 +11,3 @@ const char* commandLineTail(const char* commandLine);
 // quotation marks (as Explorer passes paths with blanks) loses the marks. Windows file names
 // cannot hold quotation marks, so no other tail changes meaning.
 std::string pathFromTail(const char* tail);
-
-// Position of the last byte of path that is one of separators and a character of its own, not
-// the second byte of a code page 932 double-byte character (many kanji end in the byte of "\");
-// std::string::npos when there is none.
-size_t lastPathSeparator(const std::string& path, const char* separators);

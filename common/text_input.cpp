@@ -10,9 +10,14 @@ namespace {
 constexpr size_t kBlockSize = 1 << 16;
 constexpr unsigned char kCtrlZ = 0x1A;
 
-// The test hook: the read call that is to fail, and the calls made since it was armed.
+// The test hooks: the read call that is to fail, and the calls made since it was armed; the
+// rewind after which a memory input changes, the rewinds since, and the new bytes.
 int gFailingRead = 0;
 int gReadCalls = 0;
+int gRewritingRewind = 0;
+int gRewindCalls = 0;
+const unsigned char* gRewrite = nullptr;
+size_t gRewriteSize = 0;
 
 bool allocateBuffer(TextInput* in, size_t capacity) {
   in->buffer = static_cast<unsigned char*>(allocateBytes(capacity));
@@ -93,6 +98,11 @@ void textInputRewind(TextInput* in) {
     std::clearerr(in->file);
     if (std::fseek(in->file, 0, SEEK_SET) != 0 && in->error == 0) in->error = errno ? errno : EIO;
   }
+  if (!in->file && gRewritingRewind > 0 && ++gRewindCalls == gRewritingRewind) {
+    gRewritingRewind = 0;
+    in->memory = gRewrite;
+    in->memorySize = gRewriteSize;
+  }
   in->memoryPos = 0;
   in->ended = false;
 }
@@ -116,4 +126,11 @@ bool textInputNext(TextInput* in, const unsigned char** data, size_t* size) {
 void textInputInjectReadFailure(int readCall) {
   gFailingRead = readCall;
   gReadCalls = 0;
+}
+
+void textInputInjectRewrite(int rewindCall, const void* data, size_t size) {
+  gRewritingRewind = rewindCall;
+  gRewindCalls = 0;
+  gRewrite = static_cast<const unsigned char*>(data);
+  gRewriteSize = size;
 }

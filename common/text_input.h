@@ -48,3 +48,7 @@ bool forEachBlock(TextInput* in, OnBlock&& onBlock) {
 // Makes read call number `readCall` (counted from 1 since arming) of any file input fail with EIO,
 // once, as a device that goes away does; 0 disarms. The programs never arm it.
 void textInputInjectReadFailure(int readCall);
+// From rewind number `rewindCall` (counted from 1 since arming) of a memory input on, the input
+// holds these bytes instead, as a file that another program rewrites between two passes; once.
+// 0 disarms. The programs never arm it.
+void textInputInjectRewrite(int rewindCall, const void* data, size_t size);

@@ -3,6 +3,8 @@
 #include <new>
 
 #include "common/command_line.h"
+#include "common/extended_precision.h"
+#include "common/path_text.h"
 #include "common/text_output.h"
 #include "converter/xyz_list.h"
 #include "platform/file_system.h"
@@ -74,7 +76,7 @@ StepResult openInputFile(ConverterRun* run, TextInput* in) {
 }
 
 bool makeAutoOutputName(ConverterRun* run) {
-  size_t cut = lastPathSeparator(run->tail, directorySeparators());
+  size_t cut = lastPathSeparator(run->tail, directorySeparators(), pathLeadBytes());
   std::string directory = cut == std::string::npos ? std::string() : run->tail.substr(0, cut + 1);
   for (int attempt = 0; attempt < kNameTries; ++attempt) {
     unsigned number;
@@ -204,6 +206,7 @@ int convert(const char* commandLineTail, ConverterRun* run, RunFiles* files) {
 }  // namespace
 
 int runConverter(const char* commandLineTail) {
+  useExtendedPrecision();
   ConverterRun run{};
   RunFiles files{};
   // The run's strings report exhaustion with std::bad_alloc; it ends here, in the memory path.

@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/path_text.h"
+
 // An open file: a descriptor on POSIX, a HANDLE on Windows.
 using SystemFile = intptr_t;
 
@@ -28,6 +30,8 @@ int systemClose(SystemFile file);
 // Moves `from` onto `to`, replacing the file there in one step.
 int systemReplace(const char* from, const char* to);
 void systemRemove(const char* path);
+// Waits that long; the output file's retries of a held target.
+void systemSleep(unsigned milliseconds);
 // A number that no other running process has: temporary names of different processes differ.
 unsigned long systemProcessId();
 
@@ -38,3 +42,12 @@ bool pathExists(const char* path);
 bool fileOpensForReading(const char* path);
 // The bytes that separate directories in the paths this platform's programs are given.
 const char* directorySeparators();
+// The code page of those paths: the active ANSI code page on Windows; 65001 (UTF-8) on POSIX.
+unsigned systemCodePage();
+// Its lead bytes, which decide where a separator is (path_code_page.cpp).
+LeadBytes pathLeadBytes();
+
+// --- test hook ----------------------------------------------------------------------------------
+// Makes pathLeadBytes answer for codePage, as on a Windows of that code page; 0 gives the system's
+// again. The programs never call it.
+void pathCodePageOverride(unsigned codePage);

@@ -20,6 +20,10 @@ namespace {
 
 // Attempts at a free temporary name before the last error is given up on.
 constexpr unsigned kTemporaryNameTries = 100;
+// Attempts at moving the file onto a target that refuses it as held (EACCES, EBUSY: Windows says
+// so of a file that a virus scanner or the search indexer has open), and the wait between two.
+constexpr int kReplaceAttempts = 11;
+constexpr unsigned kReplaceWaitMs = 100;
 
 // The test hook: the armed fault and the write calls made since it was armed.
 OutputFault gFault{};
@@ -34,10 +38,12 @@ bool faultAt(OutputFaultPoint point) {
 
 // systemWrite, or the armed fault in its place.
 int64_t writeCall(SystemFile handle, const char* data, size_t size, int* error) {
-  bool thisCall = ++gWriteCalls == gFault.write;
+  bool thisCall = ++gWriteCalls == gFault.call;
   if (thisCall && size >= 2 && faultAt(OutputFaultPoint::shortWrite)) {
     gFault = OutputFault{OutputFaultPoint::write, gWriteCalls + 1};  // the call for the rest
     size /= 2;
+  } else if (thisCall && faultAt(OutputFaultPoint::partialWrite)) {
+    size -= size / 2;
   } else if (thisCall && (faultAt(OutputFaultPoint::write) || faultAt(OutputFaultPoint::shortWrite))) {
     *error = ENOSPC;
     return -1;
@@ -83,6 +89,18 @@ char* replacedPath(const char* targetPath) {
     if (path) std::memcpy(path, targetPath, std::strlen(targetPath) + 1);
   }
   return path;
+}
+
+// Moves the complete file onto its target, again while the target is held.
+int replaceTarget(const OutputFile* file) {
+  int failing = 0;  // attempts the armed fault fails
+  if (gFault.point == OutputFaultPoint::move) failing = gFault.call > 0 ? gFault.call : kReplaceAttempts;
+  faultAt(OutputFaultPoint::move);
+  for (int attempt = 1;; ++attempt) {
+    int error = attempt <= failing ? EACCES : systemReplace(file->temporary, file->target);
+    if ((error != EACCES && error != EBUSY) || attempt == kReplaceAttempts) return error;
+    if (attempt > failing) systemSleep(kReplaceWaitMs);
+  }
 }
 
 }  // namespace
@@ -136,8 +154,7 @@ IoResult outputFileCommit(OutputFile* file) {
   if (file->error == 0) failWith(faultAt(OutputFaultPoint::flush) ? EIO : systemFlush(file->handle));
   int closeError = systemClose(file->handle);
   failWith(faultAt(OutputFaultPoint::close) ? EIO : closeError);
-  if (file->error == 0 && file->temporary)
-    failWith(faultAt(OutputFaultPoint::move) ? EACCES : systemReplace(file->temporary, file->target));
+  if (file->error == 0 && file->temporary) failWith(replaceTarget(file));
   int error = file->error;
   if (error != 0 && file->temporary) systemRemove(file->temporary);
   releaseFile(file);

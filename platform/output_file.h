@@ -15,7 +15,8 @@ OutputFile* outputFileCreate(const char* targetPath, IoResult* result);
 // Writes all bytes or returns false (the file is then doomed: commit will fail).
 bool outputFileWrite(OutputFile* file, const char* data, size_t size);
 // Flushes, closes and moves the file onto its target; on failure removes it and gives the first
-// error met. Frees the handle.
+// error met. A target that another program holds for a moment (a virus scanner, the search
+// indexer) is tried again for about a second. Frees the handle.
 IoResult outputFileCommit(OutputFile* file);
 // Closes and removes the temporary file. Frees the handle.
 void outputFileDiscard(OutputFile* file);
@@ -25,19 +26,21 @@ bool drainToOutputFile(void* context, const char* data, size_t size);
 
 // --- test hook ----------------------------------------------------------------------------------
 // Fault injection for tests; the programs never arm it. An armed fault strikes once, in whichever
-// output file reaches its point first, with the error a full disk (writes) or a failing device
-// (flush, close, move) gives; the real handle is still closed and the temporary file removed.
+// output file reaches its point first, with the error a full disk (writes), a failing device
+// (flush, close) or a file held by another program (move) gives; the real handle is still closed
+// and the temporary file removed.
 enum class OutputFaultPoint {
   none,
-  write,       // system write call number `write` (counted from 1) fails, writing nothing
-  shortWrite,  // that call writes only half of its bytes, and the call for the rest fails
-  flush,       // flushing the data to the disk at commit
-  close,       // closing the handle at commit
-  move,        // moving the complete file onto its target
+  write,         // system write call number `call` (counted from 1) fails, writing nothing
+  shortWrite,    // that call writes only half of its bytes, and the call for the rest fails
+  partialWrite,  // that call writes only half of its bytes; the calls after it succeed
+  flush,         // flushing the data to the disk at commit
+  close,         // closing the handle at commit
+  move,          // moving the complete file onto its target: the first `call` attempts (0: all)
 };
 struct OutputFault {
   OutputFaultPoint point;
-  int write;  // for write and shortWrite
+  int call;
 };
 // Arms the fault (OutputFault{} disarms) and restarts the count of write calls.
 void outputFileInjectFailure(OutputFault fault);

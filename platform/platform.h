@@ -12,9 +12,14 @@
 struct Dialog;
 
 // --- the viewer's drawing surface -----------------------------------------------------------
-// The viewer's one drawing surface, a child covering the dialog's client area; created on first
-// use and reused by every later drawing. surfaceEnd finishes the drawing.
-Canvas* surfaceBegin(Dialog* dialog);
+// A paint of the surface in progress, which the platform hands to the dialog's paint flow.
+struct SurfacePaint;
+// A drawing on the viewer's one surface, a child covering the dialog's client area that is
+// created on first use and reused by every later drawing: inside a paint (paint not nullptr) the
+// canvas draws into it, outside one onto the surface directly. nullptr when there is nothing to
+// draw on now (no surface could be made, or it is not on the screen: a later paint draws then).
+// surfaceEnd finishes the drawing.
+Canvas* surfaceBegin(Dialog* dialog, SurfacePaint* paint);
 void surfaceEnd(Dialog* dialog, Canvas* canvas);
 
 // --- controls -------------------------------------------------------------------------------
@@ -26,6 +31,9 @@ void setStatusText(Dialog* dialog, const char* text);  // status bar part 0
 // Client size of a control, or of the dialog itself when controlId is 0.
 void clientSize(Dialog* dialog, int controlId, int* width, int* height);
 void endDialog(Dialog* dialog, int result);
+// Shows the wait cursor while a long command blocks the dialog (true), then the cursor before it
+// (false). Calls nest.
+void showWaitCursor(Dialog* dialog, bool waiting);
 
 // --- message boxes and file dialogs ---------------------------------------------------------
 enum class MessageButtons { ok, okCancel };

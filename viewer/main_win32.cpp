@@ -20,8 +20,8 @@ INT_PTR finishFlow(HWND window, FlowOutcome outcome, INT_PTR handled) {
 INT_PTR onInitDialog(HWND window) { return finishFlow(window, viewerStart(dialogFromWindow(window)), TRUE); }
 
 // The surface's paint request; the dialog's own WM_PAINT keeps its default handling.
-INT_PTR onSurfacePaint(HWND window) {
-  viewerPaint(dialogFromWindow(window));
+INT_PTR onSurfacePaint(HWND window, SurfacePaint* paint) {
+  viewerPaint(dialogFromWindow(window), paint);
   return TRUE;
 }
 
@@ -35,10 +35,10 @@ INT_PTR onClose(HWND window) {
   return TRUE;
 }
 
-INT_PTR CALLBACK viewerDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK viewerDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_INITDIALOG: return onInitDialog(window);
-    case kSurfacePaintMessage: return onSurfacePaint(window);
+    case kSurfacePaintMessage: return onSurfacePaint(window, reinterpret_cast<SurfacePaint*>(lParam));
     case WM_COMMAND: return onCommand(window, LOWORD(wParam));
     case WM_CLOSE: return onClose(window);
   }

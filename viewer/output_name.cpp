@@ -1,9 +1,10 @@
 #include "viewer/output_name.h"
 
-#include "common/command_line.h"
+#include "common/path_text.h"
+#include "platform/file_system.h"
 
 std::string fileNamePart(const std::string& path) {
-  size_t slash = lastPathSeparator(path, "\\");
+  size_t slash = lastPathSeparator(path, "\\", pathLeadBytes());
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 

@@ -1,5 +1,6 @@
 #include "viewer/point_table.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -134,7 +135,8 @@ bool endGridField(GridRead* read, double value, uint8_t separator) {
     return true;
   }
   if (read->inHeader) {
-    read->table->lastColumnIndex = read->column;
+    // A header line that gained fields since it was counted keeps to the columns counted.
+    read->table->lastColumnIndex = std::min(read->column, read->table->columnCapacity - 1);
     read->inHeader = false;
   } else {
     read->table->lastRowIndex = read->row;

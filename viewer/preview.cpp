@@ -64,18 +64,6 @@ bool tableHasRows(const PointTable& table, int32_t lastRowNeeded) {
 
 }  // namespace
 
-void useExtendedPrecision() {
-#if defined(__i386__) || defined(__x86_64__)
-  unsigned short control;
-  __asm__ volatile("fnstcw %0" : "=m"(control));
-  constexpr unsigned short kPrecision64 = 0x0300;  // precision control bits: 64-bit mantissa
-  if ((control & kPrecision64) != kPrecision64) {
-    control |= kPrecision64;
-    __asm__ volatile("fldcw %0" : : "m"(control));
-  }
-#endif
-}
-
 PreviewArea computePreviewArea(int panelWidth, int panelHeight, int dialogWidth) {
   // The panel sits at the client origin, so its client size is also its right and bottom edge.
   PreviewArea area;

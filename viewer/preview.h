@@ -29,11 +29,6 @@ struct PreviewFit {
   int32_t xOffset;  // pixel column of xMin
 };
 
-// Intermediate results of the preview and the isometric extents are long doubles with a 64-bit
-// mantissa. Windows starts threads with the x87 unit rounding to 53 bits, and not every runtime
-// start-up changes that: every program that draws or reads a table calls this first.
-void useExtendedPrecision();
-
 // From the client size of the left panel and the dialog's client width.
 PreviewArea computePreviewArea(int panelWidth, int panelHeight, int dialogWidth);
 

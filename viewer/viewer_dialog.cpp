@@ -4,6 +4,7 @@
 #include <new>
 
 #include "common/command_line.h"
+#include "common/extended_precision.h"
 #include "common/text_input.h"
 #include "viewer/dxf_writer.h"
 #include "viewer/output_name.h"
@@ -40,8 +41,9 @@ void reportError(const char* prefix, const std::string& message) {
   writeErrorStream((prefix + message + "\n").c_str());
 }
 
-void drawTable(Dialog* dialog, Dimension dimension) {
-  Canvas* canvas = surfaceBegin(dialog);
+void drawTable(Dialog* dialog, Dimension dimension, SurfacePaint* paint) {
+  Canvas* canvas = surfaceBegin(dialog, paint);
+  if (!canvas) return;  // nothing to draw on now
   if (dimension == Dimension::twoD)
     drawPreview2D(canvas, gViewer.previewArea, gViewer.table, gViewer.extents);
   else
@@ -68,17 +70,20 @@ FlowOutcome loadTable(Dialog* dialog, const std::string& path, Dimension dimensi
   // The reader replaces the table; until it has succeeded nothing may draw or save it, not even
   // the paint requests that the memory message lets through.
   gViewer.tableStale = true;
+  showWaitCursor(dialog, true);
   ReadResult result = readTable(&in, dimension);
   int readError = in.error;
   if (result == ReadResult::outOfMemory || readError != 0) {
     textInputClose(&in);
+    showWaitCursor(dialog, false);
     if (result == ReadResult::outOfMemory) return outOfMemory(dialog);
     releaseTable(&gViewer.table);
     reportError(kReadError, std::strerror(readError));
     return FlowOutcome::carryOn;
   }
-  drawTable(dialog, dimension);
+  drawTable(dialog, dimension, nullptr);
   textInputClose(&in);
+  showWaitCursor(dialog, false);
   gViewer.tableStale = false;
   return FlowOutcome::carryOn;
 }
@@ -107,21 +112,26 @@ FlowOutcome loadCommand(Dialog* dialog) {
   return FlowOutcome::carryOn;
 }
 
-bool confirmLargeSave(Dialog* dialog) {
+// Only a grid's table is sized from its file; a two-row table that grew for a long profile
+// never asks.
+bool confirmLargeSave(Dialog* dialog, const DxfMethod& method) {
   int64_t cells = static_cast<int64_t>(gViewer.table.columnCapacity) * gViewer.table.rowCapacity;
-  if (cells <= kLargeSaveCells) return true;
+  if (method.twoD || cells <= kLargeSaveCells) return true;
   return messageBox(dialog, kLargeSaveQuestion, "Note", MessageButtons::okCancel) == MessageAnswer::ok;
 }
 
 FlowOutcome saveCommand(Dialog* dialog) {
   // A grid file without a complete first line leaves no table: there is nothing to save.
   if (gViewer.tableStale || !gViewer.table.rows) return FlowOutcome::carryOn;
-  if (!confirmLargeSave(dialog)) return FlowOutcome::carryOn;
-  std::string path = gViewer.outputName;
-  if (!chooseFile(kSaveDialog, &path)) return FlowOutcome::carryOn;
+  // A table that is not stale was read for the checked Dimension.
   DxfMethod method{isButtonChecked(dialog, ID_TWO_D), isButtonChecked(dialog, ID_LINE),
                    isButtonChecked(dialog, ID_MESH), isButtonChecked(dialog, ID_FACE)};
+  if (!confirmLargeSave(dialog, method)) return FlowOutcome::carryOn;
+  std::string path = gViewer.outputName;
+  if (!chooseFile(kSaveDialog, &path)) return FlowOutcome::carryOn;
+  showWaitCursor(dialog, true);
   IoResult saved = saveDxfFile(path.c_str(), gViewer.table, method);
+  showWaitCursor(dialog, false);
   // Memory exhaustion takes the program's one memory path, as while reading; the old file is
   // still in place either way.
   if (saved.kind == IoResult::outOfMemory) return outOfMemory(dialog);
@@ -183,6 +193,7 @@ void viewerEnter(const char* commandLineTail) {
 }
 
 FlowOutcome viewerStart(Dialog* dialog) {
+  useExtendedPrecision();
   try {
     return startFlow(dialog);
   } catch (const std::bad_alloc&) {
@@ -190,12 +201,17 @@ FlowOutcome viewerStart(Dialog* dialog) {
   }
 }
 
-void viewerPaint(Dialog* dialog) {
+void viewerPaint(Dialog* dialog, SurfacePaint* paint) {
   if (gViewer.tableStale) return;
-  drawTable(dialog, checkedDimension(dialog));
+  useExtendedPrecision();
+  bool longDrawing = int64_t{gViewer.table.columnCapacity} * gViewer.table.rowCapacity > kLongDrawingCells;
+  if (longDrawing) showWaitCursor(dialog, true);
+  drawTable(dialog, checkedDimension(dialog), paint);
+  if (longDrawing) showWaitCursor(dialog, false);
 }
 
 FlowOutcome viewerCommand(Dialog* dialog, int controlId) {
+  useExtendedPrecision();
   try {
     return commandFlow(dialog, controlId);
   } catch (const std::bad_alloc&) {

@@ -23,6 +23,8 @@ extern ViewerState gViewer;
 
 // Above this many cells (columnCapacity x rowCapacity) the save asks before it starts.
 constexpr int64_t kLargeSaveCells = 10000;
+// Above this many cells a repaint takes long enough to show the wait cursor.
+constexpr int64_t kLongDrawingCells = 250000;
 constexpr const char kVersionText[] = "Ver.0.10.2";
 
 // What the platform side does once a flow has returned.
@@ -35,14 +37,14 @@ constexpr int kExitOutOfMemory = 1;
 constexpr intptr_t kDialogQuit = 0;
 constexpr intptr_t kDialogOutOfMemory = kExitOutOfMemory;
 
-// Process entry: takes the command-line tail (see commandLineTail) and starts with a fresh state,
-// the x87 unit rounding to 64 bits.
+// Process entry: takes the command-line tail (see commandLineTail) and starts with a fresh state.
+// Every entry point below sets the x87 unit to round to 64 bits first (useExtendedPrecision).
 void viewerEnter(const char* commandLineTail);
 // Dialog initialisation: version text, stale table, preview area, 3D and Face checked, then the
 // start-up load of startupPath when there is one.
 FlowOutcome viewerStart(Dialog* dialog);
-// Paint request: redraws the table unless it is stale.
-void viewerPaint(Dialog* dialog);
+// Paint request: redraws the table into the paint unless it is stale.
+void viewerPaint(Dialog* dialog, SurfacePaint* paint);
 // A command by control identifier: 104 load, 106 save, 107 quit, 109/110 Dimension change; the
 // rest do nothing.
 FlowOutcome viewerCommand(Dialog* dialog, int controlId);

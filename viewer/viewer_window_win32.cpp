@@ -8,13 +8,20 @@
 #include "platform/win32/win32_handles.h"
 #include "viewer/viewer_controls.h"
 
+// Points of one polyline in a row, handed to GDI in one call: a dense grid's preview is millions
+// of operations, and a call per operation costs ten times the drawing.
+constexpr int kRunCapacity = 4096;
+
 struct Canvas {
   HDC dc;
   HWND surface;
-  bool ownDc;  // from GetDC, released by surfaceEnd; else the surface's paint DC
+  bool ownDc;  // from GetDC, released by surfaceEnd; else the paint's
   HGDIOBJ previousBrush;
   HGDIOBJ previousPen;
   POINT previousOrigin;
+  // The polyline being collected: run[0] is where it starts, run[runLength - 1] the current point.
+  int runLength;
+  POINT run[kRunCapacity];
 };
 
 namespace {
@@ -22,8 +29,6 @@ namespace {
 constexpr char kSurfaceClass[] = "PlotvaneSurface";
 
 Canvas gCanvas;
-// The surface's paint DC while its WM_PAINT runs the dialog's paint flow.
-HDC gPaintDc;
 
 HWND control(Dialog* dialog, int controlId) { return GetDlgItem(dialogWindow(dialog), controlId); }
 
@@ -36,9 +41,8 @@ void fillBackground(HWND surface, HDC dc) {
 
 // Runs the dialog's paint flow into dc, which already shows the background.
 void paintThrough(HWND surface, HDC dc) {
-  gPaintDc = dc;
-  SendMessageA(GetParent(surface), kSurfacePaintMessage, 0, 0);
-  gPaintDc = nullptr;
+  SurfacePaint paint{dc};
+  SendMessageA(GetParent(surface), kSurfacePaintMessage, 0, reinterpret_cast<LPARAM>(&paint));
 }
 
 LRESULT onSurfacePaint(HWND surface) {
@@ -120,38 +124,67 @@ void useDialogCoordinates(HWND dialog, HWND surface, HDC dc, POINT* previousOrig
 
 }  // namespace
 
+namespace {
+
+// Hands the collected polyline to GDI; its last point stays as the start of the next one.
+void flushRun(Canvas* canvas) {
+  if (canvas->runLength >= 2) Polyline(canvas->dc, canvas->run, canvas->runLength);
+  canvas->run[0] = canvas->run[canvas->runLength - 1];
+  canvas->runLength = 1;
+}
+
+}  // namespace
+
 void canvasFrame(Canvas* canvas, int left, int top, int right, int bottom) {
+  flushRun(canvas);
   Rectangle(canvas->dc, left, top, right, bottom);
 }
 
-void canvasMoveTo(Canvas* canvas, int x, int y) { MoveToEx(canvas->dc, x, y, nullptr); }
+void canvasMoveTo(Canvas* canvas, int x, int y) {
+  flushRun(canvas);
+  canvas->run[0] = POINT{x, y};
+}
 
-void canvasLineTo(Canvas* canvas, int x, int y) { LineTo(canvas->dc, x, y); }
+void canvasLineTo(Canvas* canvas, int x, int y) {
+  const POINT& current = canvas->run[canvas->runLength - 1];
+  // A line that ends where it starts paints nothing (its end point is never painted): most lines
+  // of a dense grid are such.
+  if (current.x == x && current.y == y) return;
+  if (canvas->runLength == kRunCapacity) flushRun(canvas);
+  canvas->run[canvas->runLength++] = POINT{x, y};
+}
 
-Canvas* surfaceBegin(Dialog* dialog) {
+Canvas* surfaceBegin(Dialog* dialog, SurfacePaint* paint) {
   HWND window = dialogWindow(dialog);
   HWND surface = GetDlgItem(window, kSurfaceControlId);
   if (!surface) surface = createSurface(window);
+  if (!surface) return nullptr;  // GetDC(nullptr) would draw on the whole screen
   Canvas* canvas = &gCanvas;
   canvas->surface = surface;
-  if (gPaintDc) {
-    canvas->dc = gPaintDc;
+  if (paint) {
+    canvas->dc = paint->dc;
     canvas->ownDc = false;
   } else {
+    // Not on the screen yet (the start-up load runs before the dialog shows): the first paint
+    // draws it.
+    if (!IsWindowVisible(surface)) return nullptr;
     // A drawing outside a paint (after a load) starts from a clean surface, so nothing of the
     // previous drawing outside the new frame survives.
     canvas->dc = GetDC(surface);
+    if (!canvas->dc) return nullptr;
     canvas->ownDc = true;
     fillBackground(surface, canvas->dc);
   }
   useDialogCoordinates(window, surface, canvas->dc, &canvas->previousOrigin);
   canvas->previousBrush = SelectObject(canvas->dc, GetStockObject(WHITE_BRUSH));
   canvas->previousPen = SelectObject(canvas->dc, GetStockObject(BLACK_PEN));
-  MoveToEx(canvas->dc, 0, 0, nullptr);
+  canvas->run[0] = POINT{0, 0};  // where GDI's current point starts
+  canvas->runLength = 1;
   return canvas;
 }
 
 void surfaceEnd(Dialog*, Canvas* canvas) {
+  flushRun(canvas);
   SelectObject(canvas->dc, canvas->previousBrush);
   SelectObject(canvas->dc, canvas->previousPen);
   SetViewportOrgEx(canvas->dc, canvas->previousOrigin.x, canvas->previousOrigin.y, nullptr);
@@ -213,3 +246,10 @@ void clientSize(Dialog* dialog, int controlId, int* width, int* height) {
 }
 
 void endDialog(Dialog* dialog, int result) { EndDialog(dialogWindow(dialog), result); }
+
+void showWaitCursor(Dialog*, bool waiting) {
+  static int depth = 0;
+  static HCURSOR previous = nullptr;
+  if (waiting && depth++ == 0) previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+  if (!waiting && depth > 0 && --depth == 0) SetCursor(previous);
+}

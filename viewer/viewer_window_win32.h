@@ -3,8 +3,13 @@
 
 #include <windows.h>
 
-// The surface's WM_PAINT sends this to its dialog, which runs its paint flow; the canvas that
-// surfaceBegin then hands out draws into that paint. So a repaint always shows the newest drawing.
+// A paint of the surface in progress: its paint DC, which already shows the background.
+struct SurfacePaint {
+  HDC dc;
+};
+
+// The surface's WM_PAINT sends this to its dialog with the SurfacePaint* as lParam; the dialog runs
+// its paint flow, whose canvas draws into that paint. So a repaint always shows the newest drawing.
 constexpr UINT kSurfacePaintMessage = WM_APP + 1;
 // Control identifier of the surface; not 1, which dialogs reserve for IDOK.
 constexpr int kSurfaceControlId = 199;

@@ -5,6 +5,7 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -62,6 +63,12 @@ int systemReplace(const char* from, const char* to) { return std::rename(from, t
 
 void systemRemove(const char* path) { unlink(path); }
 
+void systemSleep(unsigned milliseconds) {
+  timespec wait{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
+}
+
 unsigned long systemProcessId() { return static_cast<unsigned long>(getpid()); }
 
 bool pathExists(const char* path) {
@@ -78,3 +85,6 @@ bool fileOpensForReading(const char* path) {
 
 // Tests and the batch tool also meet Windows paths here.
 const char* directorySeparators() { return "\\/"; }
+
+// Names are UTF-8 here (or single-byte): a separator byte always separates.
+unsigned systemCodePage() { return 65001; }

@@ -28,7 +28,7 @@ Recording& recording() { return gRecording; }
 void recordingReset() { gRecording = Recording{}; }
 Dialog* recordingDialog() { return &gDialog; }
 
-Canvas* surfaceBegin(Dialog*) {
+Canvas* surfaceBegin(Dialog*, SurfacePaint*) {
   StandInAllocations standIn;
   ++gRecording.drawings;
   gRecording.canvas.ops.clear();
@@ -72,6 +72,10 @@ void clientSize(Dialog*, int controlId, int* width, int* height) {
   auto it = gRecording.clientSizes.find(controlId);
   *width = it == gRecording.clientSizes.end() ? 0 : it->second.first;
   *height = it == gRecording.clientSizes.end() ? 0 : it->second.second;
+}
+void showWaitCursor(Dialog*, bool waiting) {
+  if (waiting && gRecording.waitCursor++ == 0) ++gRecording.waits;
+  if (!waiting) --gRecording.waitCursor;
 }
 void endDialog(Dialog*, int result) {
   StandInAllocations standIn;

@@ -24,6 +24,8 @@ struct Recording {
   std::string errorStream;
   Canvas canvas;        // the one surface; a drawing starts a new op list in it
   int drawings = 0;     // surfaceBegin calls
+  int waitCursor = 0;   // showWaitCursor depth
+  int waits = 0;        // times the wait cursor came up
   bool dialogEnded = false;
   int dialogResult = -1;
   std::vector<FileDialogSetup> fileDialogs;  // setups shown, in order

@@ -82,6 +82,8 @@ int systemReplace(const char* from, const char* to) {
 
 void systemRemove(const char* path) { DeleteFileA(path); }
 
+void systemSleep(unsigned milliseconds) { Sleep(milliseconds); }
+
 unsigned long systemProcessId() { return GetCurrentProcessId(); }
 
 bool pathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
@@ -95,3 +97,5 @@ bool fileOpensForReading(const char* path) {
 }
 
 const char* directorySeparators() { return "\\"; }
+
+unsigned systemCodePage() { return GetACP(); }

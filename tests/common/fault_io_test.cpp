@@ -127,7 +127,8 @@ TEST_F(FaultIo, OutputFileCreationOutOfMemory) {
 
 // Three writes, then a commit with a fault at each write (in full, or after half of it) and at each
 // step of the commit: the commit fails with the fault's message and number, removes the temporary
-// file and leaves the target alone.
+// file and leaves the target alone. A write that moves half its bytes and goes on, and a target
+// held for a moment, commit the whole document.
 TEST_F(FaultIo, OutputFileFaultsAtEveryWriteAndAtTheCommit) {
   struct Case {
     const char* name;
@@ -143,6 +144,8 @@ TEST_F(FaultIo, OutputFileFaultsAtEveryWriteAndAtTheCommit) {
       {"flush", {OutputFaultPoint::flush, 0}, false, EIO},
       {"close", {OutputFaultPoint::close, 0}, false, EIO},
       {"move onto the target", {OutputFaultPoint::move, 0}, false, EACCES},
+      {"second write moves half, then goes on", {OutputFaultPoint::partialWrite, 2}, false, 0},
+      {"target held for two attempts", {OutputFaultPoint::move, 2}, false, 0},
   };
   const std::string block(1000, 'x');
   for (const Case& c : cases) {
@@ -159,7 +162,7 @@ TEST_F(FaultIo, OutputFileFaultsAtEveryWriteAndAtTheCommit) {
     EXPECT_EQ(committed.error, c.errorNumber);
     if (c.errorNumber == 0) {
       EXPECT_EQ(committed.kind, IoResult::ok);
-      EXPECT_EQ(outputFileWriteCalls(), 3);
+      EXPECT_EQ(outputFileWriteCalls(), c.fault.point == OutputFaultPoint::partialWrite ? 4 : 3);
       EXPECT_EQ(contents(target), block + block + block);
     } else {
       EXPECT_EQ(committed.kind, IoResult::failed);

@@ -7,6 +7,7 @@
 
 #include "common/command_line.h"
 #include "common/field_scanner.h"
+#include "common/path_text.h"
 #include "common/text_input.h"
 #include "common/text_output.h"
 #include "platform/output_file.h"
@@ -164,21 +165,30 @@ TEST(CommandLine, OneQuotedPathLosesItsMarks) {
   for (const Case& c : cases) EXPECT_EQ(pathFromTail(c.tail), c.path) << c.tail;
 }
 
-TEST(CommandLine, LastSeparatorSkipsTheSecondByteOfDoubleByteCharacters) {
+// Where the folder part ends depends on the code page: in 932 a lead byte takes the next byte
+// with it, a backslash included; in 1252 and UTF-8 every backslash separates.
+TEST(PathText, LastSeparatorFollowsTheCodePage) {
   struct Case {
+    unsigned codePage;
     std::string path;
     size_t expected;
   } cases[] = {
-      {"C:\\a\\b.csv", 4},
-      {"C:\\データ\\表.csv", 9},  // 表 is 0x95 0x5C
-      {"表", std::string::npos},
-      {"ソ表", std::string::npos},   // ソ is 0x83 0x5C
-      {"\xb1\\x", 1},               // a half-width kana is one byte of its own
-      {"x/y\\z", 3},
-      {"", std::string::npos},
+      {932, "C:\\a\\b.csv", 4},
+      {932, "C:\\データ\\表.csv", 9},  // 表 is 0x95 0x5C
+      {932, "表", std::string::npos},
+      {932, "ソ表", std::string::npos},   // ソ is 0x83 0x5C
+      {932, "\xb1\\x", 1},               // a half-width kana is one byte of its own
+      {932, "x/y\\z", 3},
+      {932, "", std::string::npos},
+      {932, "C:\\Users\\Jos\xe9\\pts.xyz", 8},  // 0xE9 is a lead byte here
+      {1252, "C:\\Users\\Jos\xe9\\pts.xyz", 13},
+      {1252, "C:\\データ\\表.csv", 11},  // the second byte of 表 is a backslash here
+      {65001, "C:\\Users\\Jos\xc3\xa9\\pts.xyz", 14},
+      {936, "\x81\\\\", 2},
   };
-  for (const Case& c : cases) EXPECT_EQ(lastPathSeparator(c.path, "\\"), c.expected) << c.path;
-  EXPECT_EQ(lastPathSeparator("x/y\\z/w", "\\/"), 5u);
+  for (const Case& c : cases)
+    EXPECT_EQ(lastPathSeparator(c.path, "\\", leadBytesOfCodePage(c.codePage)), c.expected) << c.codePage << " " << c.path;
+  EXPECT_EQ(lastPathSeparator("x/y\\z/w", "\\/", leadBytesOfCodePage(932)), 5u);
 }
 
 TEST(OutputFile, ReplacesTheTargetOnlyWhenComplete) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "platform/recording/recording.h"
 #include "tests/converter/converter_test_support.h"
 
@@ -238,20 +239,27 @@ TEST_F(ConverterRunTest, CandidateCounterRunsOnAndSkipsZero) {
   EXPECT_EQ(run.candidateCounter, 1);
 }
 
-TEST_F(ConverterRunTest, NamesCutAtRealBackslashesOnlyNotInsideKanji) {
+TEST_F(ConverterRunTest, NamesCutAtRealBackslashesOfTheActiveCodePage) {
   // 表 and ソ end in the byte of a backslash in code page 932; the directory still ends at the
-  // last real separator.
+  // last real separator. In 1252 é (0xE9) is one character, not a lead byte.
   struct Case {
+    unsigned codePage;
     const char* name;
     const char* directory;
-  } cases[] = {{"表.xyz", ""}, {"ソ\\表.xyz", "ソ\\"}, {"表\\ソ.xyz", "表\\"}};
+  } cases[] = {{932, "表.xyz", ""},
+               {932, "ソ\\表.xyz", "ソ\\"},
+               {932, "表\\ソ.xyz", "表\\"},
+               {1252, "Jos\xe9\\pts.xyz", "Jos\xe9\\"},
+               {65001, "Jos\xc3\xa9\\pts.xyz", "Jos\xc3\xa9\\"}};
   for (const Case& c : cases) {
+    pathCodePageOverride(c.codePage);
     ConverterRun run{};
     run.tail = inData("") + c.name;
     ASSERT_TRUE(makeAutoOutputName(&run));
     EXPECT_EQ(run.outputPath, inData("") + c.directory + "TMP1.csv") << c.name;
     EXPECT_EQ(run.viewerPath, inData("") + c.directory + "plotvane.exe") << c.name;
   }
+  pathCodePageOverride(0);
 }
 
 TEST_F(ConverterRunTest, TailWithoutDirectoryNamesFilesInTheWorkingDirectory) {

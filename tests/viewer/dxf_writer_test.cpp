@@ -63,6 +63,7 @@ TEST(DxfWriter, ProfilePolyline) {
   EXPECT_EQ(document(l.table, k2D), expected);
   // The Method buttons keep their state while hidden and are not consulted in 2D.
   EXPECT_EQ(document(l.table, DxfMethod{true, false, true, true}), expected);
+  EXPECT_EQ(document(l.table, DxfMethod{true, true, false, false}), expected);
 }
 
 TEST(DxfWriter, GridLinesColumnsFirstThenRows) {

@@ -119,7 +119,7 @@ class ViewerAllocationFailure : public ViewerFlowTest {
     }
     // Until the process has ended, nothing draws or saves the table.
     recording().events.clear();
-    viewerPaint(recordingDialog());
+    viewerPaint(recordingDialog(), nullptr);
     recording().fileAnswers.push_back("never.dxf");
     click(ID_SAVE_BUTTON);
     EXPECT_TRUE(events().empty()) << ::testing::PrintToString(events());

@@ -111,10 +111,18 @@ TEST_F(ViewerWriteFailure, AtEveryWriteAndAtTheCommitOfEachMethod) {
       EXPECT_EQ(folderEntries(), folder);  // no temporary file left
       if (HasFailure()) return;
     }
-    // The table is unharmed: the next save writes the same document.
-    save(kTarget);
-    EXPECT_EQ(recording().statusText, "保存完了");
-    EXPECT_EQ(readFile(kTarget), document);
+    // The table is unharmed: the next save writes the same document, also through a write that
+    // moves only half its bytes and goes on, and onto a target held for two attempts.
+    for (OutputFault fault : {OutputFault{}, OutputFault{OutputFaultPoint::partialWrite, 2},
+                              OutputFault{OutputFaultPoint::move, 2}}) {
+      writeFile(kTarget, kOldDrawing);
+      recording().statusText = "未出力";
+      outputFileInjectFailure(fault);
+      save(kTarget);
+      outputFileInjectFailure(OutputFault{});
+      EXPECT_EQ(recording().statusText, "保存完了");
+      EXPECT_EQ(readFile(kTarget), document);
+    }
     std::printf("[ points   ] plotvane save, %s: %d writes (each failing whole and after half), flush, close, move\n",
                 c.method, writes);
   }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "viewer/dxf_writer.h"
 #include "viewer/point_table.h"
 
 namespace {
@@ -68,6 +69,7 @@ TEST(GridReader, ScansFieldsAndLinesAsTheFormatSays) {
       {"long lines lose fields", "XYZ,1\n5,6,7,8,9\n", 1, 1, 2, 3, {0, 1}, {5, 6}, {0, 0}},
       {"short lines keep zeros", "XYZ,1,2,3\n5,6\n", 3, 1, 4, 3, {0, 1, 2, 3}, {5, 6, 0, 0}, {0, 0, 0, 0}},
       {"last line without a line end", "XYZ,1\n5,6\n7,8", 1, 2, 2, 3, {0, 1}, {5, 6}, {7, 8}},
+      {"unterminated last line of one field", "XYZ,1,2\n10,3,4\n20", 2, 2, 3, 3, {0, 1, 2}, {10, 3, 4}, {20, 0, 0}},
       {"unterminated last line of only a comma", "XYZ,1\n5,6\n,", 1, 2, 2, 3, {0, 1}, {5, 6}, {0, 0}},
       {"dropped bytes complete no line", "XYZ,1\n5,6\n  ", 1, 1, 2, 3, {0, 1}, {5, 6}, {0, 0}},
       {"CR-only lines are one line", "XYZ,1\r5,6\r", 0, 0, 0, 0, {}, {}, {}},
@@ -88,6 +90,39 @@ TEST(GridReader, ScansFieldsAndLinesAsTheFormatSays) {
     EXPECT_EQ(l.row(0, c.columnCapacity), c.header);
     EXPECT_EQ(l.row(1, c.columnCapacity), c.row1);
     EXPECT_EQ(l.row(2, c.columnCapacity), c.row2);
+  }
+}
+
+// Another program may rewrite the file between the counting pass and the parsing pass: every
+// index still lies inside the table the count built, so every writer and the preview stay in it.
+TEST(GridReader, AFileRewrittenBetweenPassesKeepsEveryIndexInsideTheTable) {
+  struct Case {
+    const char* name;
+    std::string counted, parsed;
+    int lastColumn, lastRow;
+  } cases[] = {
+      {"header gains a field", "XYZ,1,2\n10,3,4\n", "XYZ,1,2,3\n10,3,4,5\n", 2, 1},
+      {"header and rows grow", "XYZ,1\n10,3\n", "XYZ,1,2,3\n10,3,4,5\n20,1\n30,2\n40,1\n50,2\n", 1, 3},
+      {"the file shrinks", "XYZ,1,2,3\n1,1,1,1\n2,2,2,2\n", "XYZ,1\n", 1, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    textInputInjectRewrite(2, c.parsed.data(), c.parsed.size());  // the count rewinds first
+    Loaded l;
+    load(&l, c.counted, true);
+    textInputInjectRewrite(0, nullptr, 0);
+    EXPECT_EQ(l.table.lastColumnIndex, c.lastColumn);
+    EXPECT_EQ(l.table.lastRowIndex, c.lastRow);
+    EXPECT_LT(l.table.lastColumnIndex, l.table.columnCapacity);
+    EXPECT_LE(l.table.lastRowIndex, l.table.rowCapacity);
+    for (DxfMethod method : {DxfMethod{false, true, false, false}, DxfMethod{false, false, true, false},
+                             DxfMethod{false, false, false, true}}) {
+      std::string document;
+      TextOutput out;
+      ASSERT_TRUE(textOutputBegin(&out, drainToString, &document));
+      writeDxfDocument(&out, l.table, method);
+      EXPECT_TRUE(textOutputEnd(&out));
+    }
   }
 }
 

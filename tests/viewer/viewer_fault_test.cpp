@@ -81,7 +81,7 @@ TEST_F(ViewerReadFailure, ReadFailingPartwayIsReportedAndNothingPartialIsDrawnOr
                                           "stderr 読込エラー: " + std::string(std::strerror(EIO)) + "\n",
                                           "status 未出力"));
     EXPECT_TRUE(gViewer.tableStale);
-    viewerPaint(recordingDialog());
+    viewerPaint(recordingDialog(), nullptr);
     click(ID_SAVE_BUTTON);
     EXPECT_TRUE(events().empty());
   }
@@ -181,7 +181,7 @@ TEST_F(ViewerOutOfMemory, AtStartShowsTheMessageAndEndsWithStatusOne) {
   EXPECT_THAT(events(), ElementsAre("text 101 Ver.0.10.2", "check 110", "check 113", kMemoryMessage));
   recording().events.clear();
   // Paint requests that reach the dialog before it ends draw nothing.
-  viewerPaint(recordingDialog());
+  viewerPaint(recordingDialog(), nullptr);
   EXPECT_TRUE(events().empty());
   EXPECT_EQ(viewerLeave(kDialogOutOfMemory), 1);
 }
@@ -193,7 +193,7 @@ TEST_F(ViewerOutOfMemory, WhileLoadingForgetsTheOldTableAndEndsWithStatusOne) {
   EXPECT_EQ(load("huge.csv"), FlowOutcome::exitOutOfMemory);
   EXPECT_THAT(events(), ElementsAre("openDialog ファイルを開く []", "text 105 huge.csv", kMemoryMessage));
   recording().events.clear();
-  viewerPaint(recordingDialog());
+  viewerPaint(recordingDialog(), nullptr);
   click(ID_SAVE_BUTTON);
   EXPECT_TRUE(events().empty());
   EXPECT_EQ(viewerLeave(kDialogOutOfMemory), 1);
