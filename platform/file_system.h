@@ -27,8 +27,10 @@ int64_t systemWrite(SystemFile file, const char* data, size_t size, int* error);
 // Makes the written data durable; files that cannot be flushed (pipes) succeed.
 int systemFlush(SystemFile file);
 int systemClose(SystemFile file);
-// Moves `from` onto `to`, replacing the file there in one step.
-int systemReplace(const char* from, const char* to);
+// Moves `from` onto `to`, replacing the file there in one step; a replaced file keeps what the
+// system keeps of it (Windows: its security descriptor, attributes and streams). `spare`, a free
+// name beside `to`, may hold the replaced file while the two swap; it is gone afterwards.
+int systemReplace(const char* from, const char* to, const char* spare);
 void systemRemove(const char* path);
 // Waits that long; the output file's retries of a held target.
 void systemSleep(unsigned milliseconds);

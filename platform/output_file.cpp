@@ -14,6 +14,7 @@ struct OutputFile {
   int error;        // the first failure, 0 while there is none
   char* target;     // the path to replace
   char* temporary;  // nullptr when writing in place (a device or a pipe)
+  char* spare;      // a name beside it for the replaced file while the two swap; in temporary's block
 };
 
 namespace {
@@ -97,7 +98,7 @@ int replaceTarget(const OutputFile* file) {
   if (gFault.point == OutputFaultPoint::move) failing = gFault.call > 0 ? gFault.call : kReplaceAttempts;
   faultAt(OutputFaultPoint::move);
   for (int attempt = 1;; ++attempt) {
-    int error = attempt <= failing ? EACCES : systemReplace(file->temporary, file->target);
+    int error = attempt <= failing ? EACCES : systemReplace(file->temporary, file->target, file->spare);
     if ((error != EACCES && error != EBUSY) || attempt == kReplaceAttempts) return error;
     if (attempt > failing) systemSleep(kReplaceWaitMs);
   }
@@ -111,7 +112,7 @@ OutputFile* outputFileCreate(const char* targetPath, IoResult* result) {
     *result = kIoOutOfMemory;
     return nullptr;
   }
-  *file = OutputFile{0, 0, nullptr, nullptr};
+  *file = OutputFile{0, 0, nullptr, nullptr, nullptr};
   // A device or a pipe cannot be replaced, only written to.
   int error = systemOpenInPlace(targetPath, &file->handle);
   if (error == 0) return file;
@@ -120,7 +121,8 @@ OutputFile* outputFileCreate(const char* targetPath, IoResult* result) {
   if (!file->target) return createFailed(file, result, kIoOutOfMemory);
   // The temporary file sits in the target's folder, so that the final move stays on one
   // filesystem; a name that cannot be created there fails exactly like the target would.
-  file->temporary = static_cast<char*>(allocateBytes(std::strlen(file->target) + kTemporaryNameExtra));
+  size_t nameSize = std::strlen(file->target) + kTemporaryNameExtra;
+  file->temporary = static_cast<char*>(allocateBytes(2 * nameSize));
   if (!file->temporary) return createFailed(file, result, kIoOutOfMemory);
   for (unsigned attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
     formatTemporaryName(file->temporary, file->target, attempt);
@@ -128,6 +130,11 @@ OutputFile* outputFileCreate(const char* targetPath, IoResult* result) {
     if (error != EEXIST) break;
   }
   if (error != 0) return createFailed(file, result, ioFailed(error));
+  // The temporary name with ".old" for ".tmp".
+  file->spare = file->temporary + nameSize;
+  size_t temporaryLength = std::strlen(file->temporary);
+  std::memcpy(file->spare, file->temporary, temporaryLength - 3);
+  std::memcpy(file->spare + temporaryLength - 3, "old", 4);
   *result = kIoDone;
   return file;
 }

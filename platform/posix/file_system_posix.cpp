@@ -59,7 +59,8 @@ int systemFlush(SystemFile file) {
 
 int systemClose(SystemFile file) { return close(descriptor(file)) == 0 ? 0 : errno; }
 
-int systemReplace(const char* from, const char* to) { return std::rename(from, to) == 0 ? 0 : errno; }
+// rename replaces in one step; the file's permission bits came from the old one at creation.
+int systemReplace(const char* from, const char* to, const char*) { return std::rename(from, to) == 0 ? 0 : errno; }
 
 void systemRemove(const char* path) { unlink(path); }
 

@@ -24,6 +24,8 @@ int errorNumber(DWORD code) {
     case ERROR_FILENAME_EXCED_RANGE: return ENOENT;
     case ERROR_ACCESS_DENIED:
     case ERROR_SHARING_VIOLATION:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:   // both files kept their names:
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT:  // the target was held
     case ERROR_LOCK_VIOLATION:
     case ERROR_WRITE_PROTECT:
     case ERROR_CURRENT_DIRECTORY: return EACCES;
@@ -45,9 +47,38 @@ int lastError() { return errorNumber(GetLastError()); }
 // Windows programs are not given devices or pipes as save targets.
 int systemOpenInPlace(const char*, SystemFile*) { return ENOTSUP; }
 
+namespace {
+
+// The path of the file that a symbolic link names, in resolved (kResolvedSize bytes); false when
+// target is no link or cannot be followed.
+constexpr DWORD kResolvedSize = 32768;
+bool followLink(const char* target, char* resolved) {
+  DWORD attributes = GetFileAttributesA(target);
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+  HANDLE handle = CreateFileA(target, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  DWORD length = GetFinalPathNameByHandleA(handle, resolved, kResolvedSize, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  CloseHandle(handle);
+  if (length == 0 || length >= kResolvedSize) return false;
+  // Without the "\\?\" prefix: C:\... and \\server\..., the forms every program takes.
+  if (std::strncmp(resolved, "\\\\?\\UNC\\", 8) == 0) {
+    std::memmove(resolved + 2, resolved + 8, length - 8 + 1);
+  } else if (std::strncmp(resolved, "\\\\?\\", 4) == 0) {
+    std::memmove(resolved, resolved + 4, length - 4 + 1);
+  }
+  return true;
+}
+
+}  // namespace
+
+// A save through a symbolic link replaces the file the link names, as on POSIX systems; the link
+// stays.
 size_t systemReplacedPath(const char* target, char* out, size_t outSize) {
-  size_t length = std::strlen(target);
-  if (outSize > length) std::memcpy(out, target, length + 1);
+  static char resolved[kResolvedSize];
+  const char* path = followLink(target, resolved) ? resolved : target;
+  size_t length = std::strlen(path);
+  if (outSize > length) std::memcpy(out, path, length + 1);
   return length;
 }
 
@@ -76,8 +107,21 @@ int systemFlush(SystemFile file) { return FlushFileBuffers(handleOf(file)) ? 0 :
 
 int systemClose(SystemFile file) { return CloseHandle(handleOf(file)) ? 0 : lastError(); }
 
-int systemReplace(const char* from, const char* to) {
-  return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : lastError();
+// An existing target is swapped with ReplaceFile, which gives the new file the old one's security
+// descriptor, attributes and streams; spare holds the old one until the swap is done.
+int systemReplace(const char* from, const char* to, const char* spare) {
+  DWORD attributes = GetFileAttributesA(to);
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : lastError();
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EISDIR;  // never swapped away
+  if (ReplaceFileA(to, from, spare, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
+    DeleteFileA(spare);
+    return 0;
+  }
+  DWORD code = GetLastError();
+  // The old file went to spare but the new one could not follow: the old one goes back.
+  if (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) MoveFileExA(spare, to, MOVEFILE_REPLACE_EXISTING);
+  return errorNumber(code);
 }
 
 void systemRemove(const char* path) { DeleteFileA(path); }

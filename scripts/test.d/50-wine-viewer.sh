@@ -219,6 +219,8 @@ scenario_question() {
 # --- the batch tool of the build, against the native one ---------------------------------------------
 scenario_cli() {
   local method
+  # The face document replaces a file that is there, as a save over an old drawing does.
+  printf 'the drawing saved last week\r\n' >"$OUT/cli-face.dxf"
   for method in face mesh line 2d; do
     local input=$IN/surface.csv
     [ $method = 2d ] && input=$IN/profile.csv
@@ -227,6 +229,8 @@ scenario_cli() {
     check "plotvane-cli.exe dxf --method $method is byte-identical to the native tool's" \
       same_file "$OUT/cli-$method.dxf" "$OUT/native-$method.dxf"
   done
+  check "replacing a file leaves no temporary or replaced file behind" \
+    bash -c '! ls "$0" | grep -q "^cli-.*\.\(tmp\|old\)$"' "$OUT"
   wine_run "$BIN/plotvane-cli.exe" fold "$(winpath "$ROOT/samples/points.xyz")" "$(winpath "$OUT/cli-fold.csv")"
   "$CLI" fold "$ROOT/samples/points.xyz" "$OUT/native-fold.csv"
   check "plotvane-cli.exe fold is byte-identical to the native tool's" same_file "$OUT/cli-fold.csv" "$OUT/native-fold.csv"
