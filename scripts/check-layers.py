@@ -8,7 +8,8 @@ The layers, from the bottom:
                (platform/*.h) only, and never each other
   picture/     the reference rasterizer; uses common/ and the canvas list
   cli/         the batch tool; uses everything above but the dialog stand-ins and Win32 code
-Windows-only files (*_win32.cpp, *_win32.h) may also use platform/win32/ and <windows.h>. Headers
+Windows-only files (*_win32.cpp, *_win32.h) may also use platform/win32/, the polyline batch of
+the Win32 canvas (platform/polyline_batch/) and <windows.h>. Headers
 outside the C++ standard library (<windows.h>, <unistd.h>, <sys/stat.h>, ...) appear only in
 platform/posix/, platform/win32/ and Windows-only files.
 
@@ -29,7 +30,7 @@ ALLOWED = {
     "picture": ("common/", "platform/canvas.h", "platform/canvas_list/", "picture/"),
     "cli": ("common/", "platform/*", "platform/canvas_list/", "viewer/", "converter/", "picture/", "cli/"),
 }
-WINDOWS_ONLY_EXTRA = ("platform/win32/",)
+WINDOWS_ONLY_EXTRA = ("platform/win32/", "platform/polyline_batch/")
 SYSTEM_HEADERS_ALLOWED = ("platform/posix/", "platform/win32/")
 
 

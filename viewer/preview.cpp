@@ -25,14 +25,30 @@ int clampPixel(int64_t value) {
   return static_cast<int>(value);
 }
 
+// trunc toward zero of a value within +-2^30. The x87 unit converts by its rounding mode, to
+// nearest (set by every flow), and the result is stepped back toward zero where it rounded away.
+// A cast would switch the mode to truncation and back around every conversion, which was the
+// larger part of drawing a dense grid.
+inline int32_t truncWithinRange(long double value) {
+#if defined(__i386__) || defined(__x86_64__)
+  int32_t nearest;
+  __asm__("fistpl %0" : "=m"(nearest) : "t"(value) : "st");
+  long double back = nearest;
+  // Without branches: which way a value rounds is as good as random along a dense grid.
+  int32_t roundedUp = back > value, roundedDown = back < value;
+  return value >= 0 ? nearest - roundedUp : nearest + roundedDown;
+#else
+  return static_cast<int32_t>(value);
+#endif
+}
+
 // trunc toward zero, never a conversion of a value an integer cannot hold. A NaN (a difference
 // or product of infinities) counts as 0, so its point falls on the pixel of the extents' corner
 // on that axis: a defined place, and one inside the frame.
-int64_t truncPixel(long double value) {
+int32_t truncPixel(long double value) {
+  if (std::fabs(value) < kPixelLimitL) return truncWithinRange(value);  // false for a NaN
   if (std::isnan(value)) return 0;
-  if (value >= kPixelLimitL) return kPixelLimit;
-  if (value <= -kPixelLimitL) return -kPixelLimit;
-  return static_cast<int64_t>(value);
+  return value > 0 ? kPixelLimit : -kPixelLimit;
 }
 
 inline int pixelColumn(const PixelMap& map, long double h) {
@@ -55,6 +71,33 @@ bool makePixelMap(const PreviewArea& area, const Extents& extents, PixelMap* map
   if (!fit.drawable) return false;
   *map = PixelMap{extents.xMin, extents.yMin, fit.scale, fit.xOffset, area.height};
   return true;
+}
+
+// The pixel of a grid node.
+struct NodePixel {
+  int32_t column, row;
+};
+
+// The column polylines first, then the row polylines, of the node pixels node(j, i) gives.
+template <typename NodeAt>
+void drawWireframe(Canvas* canvas, int32_t lastColumn, int32_t lastRow, NodeAt node) {
+  // The move-to of a column stands even when there is no second data row.
+  for (int32_t i = 1; i <= lastColumn; ++i) {
+    NodePixel start = node(1, i);
+    canvasMoveTo(canvas, start.column, start.row);
+    for (int32_t j = 2; j <= lastRow; ++j) {
+      NodePixel next = node(j, i);
+      canvasLineTo(canvas, next.column, next.row);
+    }
+  }
+  for (int32_t j = 1; j <= lastRow; ++j) {
+    NodePixel start = node(j, 1);
+    canvasMoveTo(canvas, start.column, start.row);
+    for (int32_t i = 2; i <= lastColumn; ++i) {
+      NodePixel next = node(j, i);
+      canvasLineTo(canvas, next.column, next.row);
+    }
+  }
 }
 
 bool tableHasRows(const PointTable& table, int32_t lastRowNeeded) {
@@ -124,29 +167,11 @@ void drawPreview3D(Canvas* canvas, const PreviewArea& area, const PointTable& ta
   const int32_t lastRow = table.lastRowIndex;
   double* const* rows = table.rows;
   const double* header = rows[0];
-  // Every node is projected anew each time a polyline passes it; nothing is kept between them.
-  auto node = [&](int32_t j, int32_t i, int* column, int* row) {
+  // Every node is projected anew each time a polyline passes it: a cache of the pixels was seen to
+  // cost as much in memory traffic and page faults as it saved in arithmetic.
+  drawWireframe(canvas, lastColumn, lastRow, [&](int32_t j, int32_t i) {
     long double x = header[i];
     long double y = rows[j][0];
-    *column = pixelColumn(map, isoU(x, y));
-    *row = pixelRow(map, isoV(x, y, rows[j][i]));
-  };
-  int column, row;
-  // Column polylines first: the move-to stands even when there is no second data row.
-  for (int32_t i = 1; i <= lastColumn; ++i) {
-    node(1, i, &column, &row);
-    canvasMoveTo(canvas, column, row);
-    for (int32_t j = 2; j <= lastRow; ++j) {
-      node(j, i, &column, &row);
-      canvasLineTo(canvas, column, row);
-    }
-  }
-  for (int32_t j = 1; j <= lastRow; ++j) {
-    node(j, 1, &column, &row);
-    canvasMoveTo(canvas, column, row);
-    for (int32_t i = 2; i <= lastColumn; ++i) {
-      node(j, i, &column, &row);
-      canvasLineTo(canvas, column, row);
-    }
-  }
+    return NodePixel{pixelColumn(map, isoU(x, y)), pixelRow(map, isoV(x, y, rows[j][i]))};
+  });
 }

@@ -5,13 +5,13 @@
 #include <commctrl.h>
 
 #include "platform/platform.h"
+#include "platform/polyline_batch/polyline_batch.h"
 #include "platform/win32/win32_handles.h"
 #include "viewer/viewer_controls.h"
 
-// Points of one polyline in a row, handed to GDI in one call: a dense grid's preview is millions
-// of operations, and a call per operation costs ten times the drawing.
-constexpr int kRunCapacity = 4096;
-
+// The operations go to GDI as polylines, many in one call and without the lines that paint nothing
+// new: a dense grid's preview is millions of operations, and a call for each costs ten times the
+// drawing (polyline_batch.h).
 struct Canvas {
   HDC dc;
   HWND surface;
@@ -19,9 +19,7 @@ struct Canvas {
   HGDIOBJ previousBrush;
   HGDIOBJ previousPen;
   POINT previousOrigin;
-  // The polyline being collected: run[0] is where it starts, run[runLength - 1] the current point.
-  int runLength;
-  POINT run[kRunCapacity];
+  PolylineBatch batch;
 };
 
 namespace {
@@ -48,6 +46,12 @@ void paintThrough(HWND surface, HDC dc) {
 LRESULT onSurfacePaint(HWND surface) {
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(surface, &paint);  // erases the update region through WM_ERASEBKGND
+  // Wine sends a child another WM_PAINT with nothing to update after its parent painted: a drawing
+  // of a large grid would take as long again and change no pixel.
+  if (IsRectEmpty(&paint.rcPaint)) {
+    EndPaint(surface, &paint);
+    return 0;
+  }
   paintThrough(surface, dc);
   EndPaint(surface, &paint);
   return 0;
@@ -126,33 +130,23 @@ void useDialogCoordinates(HWND dialog, HWND surface, HDC dc, POINT* previousOrig
 
 namespace {
 
-// Hands the collected polyline to GDI; its last point stays as the start of the next one.
-void flushRun(Canvas* canvas) {
-  if (canvas->runLength >= 2) Polyline(canvas->dc, canvas->run, canvas->runLength);
-  canvas->run[0] = canvas->run[canvas->runLength - 1];
-  canvas->runLength = 1;
+static_assert(sizeof(POINT) == sizeof(BatchPoint) && sizeof(DWORD) == sizeof(uint32_t));
+
+void drawPolylines(void* context, const BatchPoint* points, const uint32_t* counts, int polylines) {
+  PolyPolyline(static_cast<Canvas*>(context)->dc, reinterpret_cast<const POINT*>(points),
+               reinterpret_cast<const DWORD*>(counts), static_cast<DWORD>(polylines));
 }
 
 }  // namespace
 
 void canvasFrame(Canvas* canvas, int left, int top, int right, int bottom) {
-  flushRun(canvas);
+  batchFrame(&canvas->batch);
   Rectangle(canvas->dc, left, top, right, bottom);
 }
 
-void canvasMoveTo(Canvas* canvas, int x, int y) {
-  flushRun(canvas);
-  canvas->run[0] = POINT{x, y};
-}
+void canvasMoveTo(Canvas* canvas, int x, int y) { batchMoveTo(&canvas->batch, x, y); }
 
-void canvasLineTo(Canvas* canvas, int x, int y) {
-  const POINT& current = canvas->run[canvas->runLength - 1];
-  // A line that ends where it starts paints nothing (its end point is never painted): most lines
-  // of a dense grid are such.
-  if (current.x == x && current.y == y) return;
-  if (canvas->runLength == kRunCapacity) flushRun(canvas);
-  canvas->run[canvas->runLength++] = POINT{x, y};
-}
+void canvasLineTo(Canvas* canvas, int x, int y) { batchLineTo(&canvas->batch, x, y); }
 
 Canvas* surfaceBegin(Dialog* dialog, SurfacePaint* paint) {
   HWND window = dialogWindow(dialog);
@@ -178,13 +172,15 @@ Canvas* surfaceBegin(Dialog* dialog, SurfacePaint* paint) {
   useDialogCoordinates(window, surface, canvas->dc, &canvas->previousOrigin);
   canvas->previousBrush = SelectObject(canvas->dc, GetStockObject(WHITE_BRUSH));
   canvas->previousPen = SelectObject(canvas->dc, GetStockObject(BLACK_PEN));
-  canvas->run[0] = POINT{0, 0};  // where GDI's current point starts
-  canvas->runLength = 1;
+  // The canvas speaks the dialog's client coordinates; pixels are tracked over its client area.
+  RECT client{};
+  GetClientRect(window, &client);
+  batchBegin(&canvas->batch, client.right, client.bottom, drawPolylines, canvas);
   return canvas;
 }
 
 void surfaceEnd(Dialog*, Canvas* canvas) {
-  flushRun(canvas);
+  batchEnd(&canvas->batch);
   SelectObject(canvas->dc, canvas->previousBrush);
   SelectObject(canvas->dc, canvas->previousPen);
   SetViewportOrgEx(canvas->dc, canvas->previousOrigin.x, canvas->previousOrigin.y, nullptr);

@@ -7,7 +7,7 @@ add_executable(plotvane WIN32
   ${CMAKE_CURRENT_SOURCE_DIR}/main_win32.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/viewer_window_win32.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/plotvane.rc)
-target_link_libraries(plotvane PRIVATE pv_viewer_core pv_platform_win32 pv_platform_files)
+target_link_libraries(plotvane PRIVATE pv_viewer_core pv_platform_win32 pv_platform_files pv_polyline_batch)
 
 # The Wine test's driver (a console program that works the dialog from outside) and the probe
 # that shows what the runtime's start-up leaves in the x87 control word. Built with every Windows
@@ -15,3 +15,8 @@ target_link_libraries(plotvane PRIVATE pv_viewer_core pv_platform_win32 pv_platf
 add_executable(pv_wine_driver ${CMAKE_SOURCE_DIR}/tests/wine/driver.cpp)
 target_link_libraries(pv_wine_driver PRIVATE gdi32 user32 shell32)
 add_executable(pv_fpu_probe ${CMAKE_SOURCE_DIR}/tests/wine/fpu_probe.cpp)
+
+# The dialog's benchmark (bench/gui_bench.sh): opens and repaints plotvane.exe from outside, and draws
+# the same operations with one GDI call each for scale.
+add_executable(pv_gui_bench ${CMAKE_SOURCE_DIR}/bench/gui/gui_bench.cpp)
+target_link_libraries(pv_gui_bench PRIVATE pv_viewer_core pv_canvas_list gdi32 user32)

@@ -26,6 +26,13 @@ stage_inputs() {
     for (j = 0; j < 12; j++) { s = j; for (i = 0; i < 16; i++) s = s "," sprintf("%.3f", 4 * exp(-((i - 7.5)^2 + (j - 5.5)^2) / 12)); print s } }' >"$IN/bump.csv"
   awk 'BEGIN { n = 60; sx = "0"; sy = "6.000"; for (k = 1; k <= n; k++) { x = 12 * k / n;
     sx = sx "," sprintf("%.3f", x); sy = sy "," sprintf("%.3f", 6 * exp(-x / 6) * cos(1.6 * x)) } print sx; print sy }' >"$IN/wave.csv"
+  # Dense grids: most of their lines are shorter than a pixel, which the canvas leaves out.
+  local side
+  for side in 300 1000; do
+    awk -v n=$side 'BEGIN { s = "XYZ"; for (i = 0; i < n; i++) s = s "," i; print s;
+      for (j = 0; j < n; j++) { s = j; for (i = 0; i < n; i++) s = s "," sprintf("%.3f", 40 * sin(i / 37) * cos(j / 23) + (i * j % 7) / 10); print s } }' \
+      >"$IN/dense$side.csv"
+  done
   # A file-size limit stands in for a full disk: every write past it fails.
   awk 'BEGIN { s = "XYZ"; for (i = 1; i <= 60; i++) s = s "," i; print s;
     for (j = 1; j <= 60; j++) { s = j; for (i = 1; i <= 60; i++) s = s "," (i * j + 0.125); print s } }' >"$IN/wide.csv"
@@ -290,6 +297,22 @@ scenario_huge32() {
     "$status" "$OUT/huge32-cli.err" "$OUT/huge32.dxf"
 }
 
+# --- dense grids: the canvas's polylines give the pixels of the operations ----------------------------------
+scenario_dense() {
+  local steps area
+  mapfile -t steps < <(start_steps "$(winpath "$IN/dense1000.csv")" dense.err)
+  drive dense "${steps[@]}" dialog area capture "$(winpath "$OUT/dense-start.ppm")" \
+    click 104 open-file "$(winpath "$IN/dense300.csv")" capture "$(winpath "$OUT/dense-load.ppm")" \
+    invalidate capture "$(winpath "$OUT/dense-repainted.ppm")" click 107 wait-exit
+  area=$(value_of dense area)
+  check "1000 x 1000 grid at start matches the reference rasterizer" \
+    compare_preview dense-start dense-start.ppm "$IN/dense1000.csv" "$area"
+  check "300 x 300 grid loaded matches the reference rasterizer" \
+    compare_preview dense-load dense-load.ppm "$IN/dense300.csv" "$area"
+  check "300 x 300 grid repainted matches the reference rasterizer" \
+    compare_preview dense-repainted dense-repainted.ppm "$IN/dense300.csv" "$area"
+}
+
 # --- extended precision in the live program -------------------------------------------------------------
 scenario_precise() {
   local steps area
@@ -333,4 +356,4 @@ scenario_screenshots() {
 # breaks the common file dialogs of a 32-bit process, so loads and saves through them (dialogs,
 # large) then run on win64 alone.
 stage_main wine-viewer "template start question huge32 cli" \
-  template fpu start bare missing quoted dialogs large question blocked full huge huge32 precise screenshots cli
+  template fpu start bare missing quoted dialogs large question blocked full huge huge32 precise dense screenshots cli

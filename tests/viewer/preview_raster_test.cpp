@@ -11,6 +11,8 @@
 
 #include "picture/png_writer.h"
 #include "picture/raster.h"
+#include "platform/polyline_batch/polyline_batch.h"
+#include "tests/viewer/loaded_table.h"
 #include "viewer/preview.h"
 
 namespace {
@@ -253,6 +255,78 @@ TEST(PictureFiles, PpmIsTheHeaderAndThePixels) {
   encodePpm(raster, &ppm);
   std::string pixels = std::string("\0\0\0", 3) + std::string(15, '\xF0');
   EXPECT_EQ(ppm, "P6\n3 2\n255\n" + pixels);
+}
+
+// The Win32 canvas hands GDI polylines without the lines that paint nothing new: drawn by the
+// reference rasterizer, they give the pixels of the operations one by one. Cases: a dense grid
+// (most of its lines a pixel long), one pixel steps over the same pixels, a frame over drawn lines,
+// points outside the tracked area and batches fuller than one hand-over.
+TEST(PolylineBatch, GivesThePixelsOfTheOperations) {
+  constexpr PreviewArea kArea{127, 247, 181};
+  auto grid = [&](int side) {
+    std::string text = "XYZ";
+    for (int i = 0; i < side; ++i) text += "," + std::to_string(i);
+    text += "\n";
+    for (int j = 0; j < side; ++j) {
+      text += std::to_string(j);
+      for (int i = 0; i < side; ++i) text += "," + std::to_string((i * 7 + j * 13) % 29 * 0.25);
+      text += "\n";
+    }
+    Loaded l;
+    load(&l, text, true);
+    Canvas canvas;
+    drawPreview3D(&canvas, kArea, l.table, l.extents);
+    return canvas.ops;
+  };
+  std::mt19937 random(7);
+  std::vector<CanvasOp> walk{{CanvasOp::frame, 10, 10, 90, 70}};
+  for (int k = 0, x = 50, y = 40; k < 40000; ++k) {
+    int choice = static_cast<int>(random() % 100);
+    if (choice < 2) walk.push_back({CanvasOp::moveTo, x = static_cast<int>(random() % 120) - 10, y = static_cast<int>(random() % 100) - 10, 0, 0});
+    else if (choice < 3) walk.push_back({CanvasOp::frame, 20, 15, 60, 50});
+    else if (choice < 8) walk.push_back({CanvasOp::lineTo, x = static_cast<int>(random() % 120) - 10, y = static_cast<int>(random() % 100) - 10, 0, 0});
+    else walk.push_back({CanvasOp::lineTo, x += static_cast<int>(random() % 3) - 1, y += static_cast<int>(random() % 3) - 1, 0, 0});
+  }
+  struct Case {
+    const char* name;
+    std::vector<CanvasOp> ops;
+    int width, height;
+    size_t mostHanded;  // points handed over at most
+  } cases[] = {{"500 x 500 grid", grid(500), 380, 200, 500 * 500 * 2 / 3}, {"random walk", walk, 100, 80, walk.size()}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Raster direct, batched;
+    ASSERT_TRUE(rasterInit(&direct, c.width, c.height, kDialogFace));
+    ASSERT_TRUE(rasterInit(&batched, c.width, c.height, kDialogFace));
+    rasterReplay(&direct, c.ops);
+    static PolylineBatch batch{};
+    size_t handed = 0;
+    auto draw = [](void* context, const BatchPoint* points, const uint32_t* counts, int polylines) {
+      auto* target = static_cast<std::pair<Raster*, size_t*>*>(context);
+      for (int k = 0; k < polylines; ++k, points += counts[k - 1]) {
+        rasterMoveTo(target->first, points[0].x, points[0].y);
+        for (uint32_t n = 1; n < counts[k]; ++n) rasterLineTo(target->first, points[n].x, points[n].y);
+        *target->second += counts[k];
+      }
+    };
+    std::pair<Raster*, size_t*> target{&batched, &handed};
+    // Tracked over less than the picture: the points beyond are drawn as they come.
+    ASSERT_TRUE(batchBegin(&batch, c.width - 7, c.height - 5, draw, &target));
+    for (const CanvasOp& op : c.ops) {
+      if (op.kind == CanvasOp::frame) {
+        batchFrame(&batch);
+        rasterFrame(&batched, op.a, op.b, op.c, op.d);
+      } else if (op.kind == CanvasOp::moveTo) {
+        batchMoveTo(&batch, op.a, op.b);
+      } else {
+        batchLineTo(&batch, op.a, op.b);
+      }
+    }
+    batchEnd(&batch);
+    EXPECT_TRUE(batched.rgb == direct.rgb);
+    EXPECT_LE(handed, c.mostHanded);
+    batchRelease(&batch);
+  }
 }
 
 }  // namespace
