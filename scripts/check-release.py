@@ -4,16 +4,23 @@
     scripts/check-release.py plotvane-VERSION-win32.zip
 
 The entries (exactly the three programs, the samples, README.txt and LICENSE.txt under one top
-folder); each program's PE headers read here with struct: 32-bit x86, GUI or console as it should
-be, imports from Windows system DLLs only (a MinGW runtime DLL would be missing on the users'
-machines), the version resource; the texts in code page 932 with CR LF. VERSION is the one in
-CMakeLists.txt's project(). Prints one line per check; exit status 0 when all pass, 1 otherwise.
+folder); each program's PE image, read with pefile: 32-bit x86, large-address-aware, GUI or
+console as it should be, imports from Windows system DLLs only (a MinGW runtime DLL would be
+missing on the users' machines), the application manifest (asInvoker, Windows 7 to 11; for the
+GUI programs system DPI awareness and the common controls 6), the version resource; the texts in
+code page 932 with CR LF. VERSION is the one in CMakeLists.txt's project(). Prints one line per
+check; exit status 0 when all pass, 1 otherwise. Needs Debian's python3-pefile (/usr/bin/python3).
 """
 import re
-import struct
 import sys
 import zipfile
 from pathlib import Path
+from xml.etree import ElementTree
+
+try:
+    import pefile  # Debian's python3-pefile (scripts/install-deps.sh --windows)
+except ImportError:
+    sys.exit("check-release: needs pefile: run it with /usr/bin/python3 after scripts/install-deps.sh --windows")
 
 ROOT = Path(__file__).resolve().parent.parent
 
@@ -28,8 +35,20 @@ SYSTEM_DLLS = {
     "advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll",
     "ole32.dll", "oleaut32.dll", "shell32.dll", "shlwapi.dll", "user32.dll", "version.dll",
 }
-RT_VERSION = 16
 FIXED_INFO_SIGNATURE = 0xFEEF04BD
+IMAGE_FILE_LARGE_ADDRESS_AWARE = 0x0020
+RT_MANIFEST = 24
+CREATEPROCESS_MANIFEST_RESOURCE_ID = 1
+ASM_V1 = "urn:schemas-microsoft-com:asm.v1"
+ASM_V3 = "urn:schemas-microsoft-com:asm.v3"
+COMPATIBILITY = "urn:schemas-microsoft-com:compatibility.v1"
+WINDOWS_SETTINGS = "http://schemas.microsoft.com/SMI/2005/WindowsSettings"
+SUPPORTED_OS = {
+    "Windows 7": "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+    "Windows 8": "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+    "Windows 8.1": "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+    "Windows 10 and 11": "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+}
 
 results = []
 
@@ -54,182 +73,80 @@ def windows_text(path):
     return path.read_bytes().replace(b"\r\n", b"\n").replace(b"\n", b"\r\n")
 
 
-# ---- PE image ------------------------------------------------------------------------------------
-class PeError(Exception):
-    pass
-
-
-class PeImage:
-    def __init__(self, data):
-        self.data = data
-        if data[:2] != b"MZ":
-            raise PeError("no MZ header")
-        pe = self.u32(0x3C)
-        if data[pe:pe + 4] != b"PE\0\0":
-            raise PeError("no PE signature")
-        self.machine, sections, _, _, _, optional_size, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
-        optional = pe + 24
-        self.magic = self.u16(optional)
-        if self.magic == 0x10B:
-            self.image_base = self.u32(optional + 28)
-            directories = optional + 96
-        elif self.magic == 0x20B:
-            self.image_base = struct.unpack_from("<Q", data, optional + 24)[0]
-            directories = optional + 112
-        else:
-            raise PeError(f"unknown optional-header magic 0x{self.magic:X}")
-        self.subsystem = self.u16(optional + 68)
-        count = self.u32(directories - 4)
-        self.directories = [struct.unpack_from("<II", data, directories + 8 * i) for i in range(min(count, 16))]
-        self.sections = []
-        for i in range(sections):
-            _, virtual_size, address, raw_size, raw_offset = struct.unpack_from(
-                "<8sIIII", data, optional + optional_size + 40 * i)
-            self.sections.append((address, max(virtual_size, raw_size), raw_size, raw_offset))
-
-    def u16(self, offset):
-        return struct.unpack_from("<H", self.data, offset)[0]
-
-    def u32(self, offset):
-        return struct.unpack_from("<I", self.data, offset)[0]
-
-    def offset(self, rva):
-        for address, size, raw_size, raw_offset in self.sections:
-            if address <= rva < address + size and rva - address < raw_size:
-                return raw_offset + rva - address
-        raise PeError(f"RVA 0x{rva:X} lies in no section")
-
-    def directory(self, index):
-        return self.directories[index] if index < len(self.directories) else (0, 0)
-
-    def cstring(self, rva):
-        start = self.offset(rva)
-        end = self.data.index(b"\0", start)
-        return self.data[start:end].decode("ascii", "replace")
-
-    def descriptors(self, index, layout):
-        """The entries of a data directory that is an array ended by an all-zero entry."""
-        rva, _ = self.directory(index)
-        if not rva:
-            return
-        at, size = self.offset(rva), struct.calcsize(layout)
-        while True:
-            descriptor = struct.unpack_from(layout, self.data, at)
-            if not any(descriptor):
-                return
-            yield descriptor
-            at += size
-
-    def imported_dlls(self):
-        """Names from the import directory and the delay-load directory."""
-        names = [self.cstring(descriptor[3]) for descriptor in self.descriptors(1, "<5I")]
-        for attributes, name, *_ in self.descriptors(13, "<8I"):
-            # Old-style descriptors hold addresses, not RVAs.
-            names.append(self.cstring(name if attributes & 1 else name - self.image_base))
-        return names
-
-    def resources(self, type_id):
-        """The data of every resource of the given numeric type, all names and languages."""
-        rva, _ = self.directory(2)
-        if not rva:
-            return []
-        base = self.offset(rva)
-
-        def entries(directory):
-            named, ids = struct.unpack_from("<HH", self.data, base + directory + 12)
-            for i in range(named + ids):
-                yield struct.unpack_from("<II", self.data, base + directory + 16 + 8 * i)
-
-        found = []
-        for name, target in entries(0):
-            if name != type_id or not target & 0x80000000:
+# ---- programs -----------------------------------------------------------------------------------
+def manifest_of(pe):
+    """The application manifest (RT_MANIFEST 1, any language) as parsed XML, or None."""
+    resources = getattr(pe, "DIRECTORY_ENTRY_RESOURCE", None)
+    for kind in resources.entries if resources else []:
+        if kind.id != RT_MANIFEST:
+            continue
+        for name in kind.directory.entries:
+            if name.id != CREATEPROCESS_MANIFEST_RESOURCE_ID:
                 continue
-            for _, by_name in entries(target & 0x7FFFFFFF):
-                if not by_name & 0x80000000:
-                    continue
-                for _, leaf in entries(by_name & 0x7FFFFFFF):
-                    if leaf & 0x80000000:
-                        continue
-                    data_rva, size = struct.unpack_from("<II", self.data, base + leaf)
-                    start = self.offset(data_rva)
-                    found.append(self.data[start:start + size])
-        return found
+            for language in name.directory.entries:
+                data = pe.get_data(language.data.struct.OffsetToData, language.data.struct.Size)
+                return ElementTree.fromstring(data)
+    return None
 
 
-# ---- version resource ---------------------------------------------------------------------------
-def align4(n):
-    return (n + 3) & ~3
-
-
-def version_block(data, at):
-    """One VS_VERSIONINFO-style block: (key, value bytes or text, children), and its end."""
-    length, value_length, kind = struct.unpack_from("<HHH", data, at)
-    if length < 6:
-        raise PeError("version block too short")
-    end = min(at + length, len(data))
-    key_end = at + 6
-    while key_end + 1 < end and data[key_end:key_end + 2] != b"\0\0":
-        key_end += 2
-    key = data[at + 6:key_end].decode("utf-16-le")
-    pos = align4(key_end + 2)
-    size = value_length * 2 if kind == 1 else value_length  # text values count UTF-16 units
-    value = data[pos:min(pos + size, end)]
-    if kind == 1:
-        value = value.decode("utf-16-le").split("\0")[0]
-    pos = align4(pos + size)
-    children = []
-    while pos + 6 <= end:
-        child, child_end = version_block(data, pos)
-        children.append(child)
-        pos = align4(child_end)
-    return (key, value, children), end
-
-
-def version_info(resource):
-    """Fixed file and product versions as 4-tuples, and the string table's values."""
-    (key, fixed, children), _ = version_block(resource, 0)
-    if key != "VS_VERSION_INFO" or len(fixed) < 52:
-        raise PeError(f"version resource starts with {key!r}, fixed info of {len(fixed)} bytes")
-    signature, _, file_ms, file_ls, product_ms, product_ls = struct.unpack_from("<6I", fixed)
-    if signature != FIXED_INFO_SIGNATURE:
-        raise PeError(f"VS_FIXEDFILEINFO signature 0x{signature:08X}")
-    split = lambda ms, ls: (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
-    strings = {}
-    for block_key, _, tables in children:
-        if block_key == "StringFileInfo":
-            for _, _, values in tables:
-                for name, text, _ in values:
-                    strings[name] = text
-    return split(file_ms, file_ls), split(product_ms, product_ls), strings
+def check_manifest(name, pe):
+    try:
+        manifest = manifest_of(pe)
+    except ElementTree.ParseError as error:
+        check(f"{name}: application manifest", False, str(error))
+        return
+    if not check(f"{name}: application manifest", manifest is not None, "" if manifest is not None else "none"):
+        return
+    levels = [e.get("level") for e in manifest.iter(f"{{{ASM_V3}}}requestedExecutionLevel")]
+    check(f"{name}: manifest asks to run asInvoker", levels == ["asInvoker"], "" if levels == ["asInvoker"] else repr(levels))
+    systems = {e.get("Id").lower() for e in manifest.iter(f"{{{COMPATIBILITY}}}supportedOS")}
+    missing = [system for system, guid in SUPPORTED_OS.items() if guid not in systems]
+    check(f"{name}: manifest names Windows 7 to 10/11 as supported", not missing,
+          "missing " + ", ".join(missing) if missing else "")
+    if PROGRAMS[name] != 2:
+        return
+    dpi = [e.text.strip().lower() for e in manifest.iter(f"{{{WINDOWS_SETTINGS}}}dpiAware")]
+    check(f"{name}: manifest declares system DPI awareness", dpi == ["true"], "" if dpi == ["true"] else repr(dpi))
+    controls = [e.get("version") for e in manifest.iter(f"{{{ASM_V1}}}assemblyIdentity")
+                if e.get("name") == "Microsoft.Windows.Common-Controls"]
+    check(f"{name}: manifest depends on the common controls 6", controls == ["6.0.0.0"],
+          "" if controls == ["6.0.0.0"] else repr(controls))
 
 
 def check_program(name, data, version):
     try:
-        image = PeImage(data)
-    except (PeError, struct.error, ValueError) as error:
+        pe = pefile.PE(data=data)
+    except pefile.PEFormatError as error:
         check(f"{name}: PE headers", False, str(error))
         return
+    machine, magic = pe.FILE_HEADER.Machine, pe.OPTIONAL_HEADER.Magic
     check(f"{name}: 32-bit x86 PE32 (machine 0x{MACHINE_I386:04X}, magic 0x{MAGIC_PE32:X})",
-          image.machine == MACHINE_I386 and image.magic == MAGIC_PE32,
-          f"machine 0x{image.machine:04X}, magic 0x{image.magic:X}")
+          machine == MACHINE_I386 and magic == MAGIC_PE32, f"machine 0x{machine:04X}, magic 0x{magic:X}")
+    check(f"{name}: large-address-aware (4 GB on 64-bit Windows)",
+          pe.FILE_HEADER.Characteristics & IMAGE_FILE_LARGE_ADDRESS_AWARE,
+          f"characteristics 0x{pe.FILE_HEADER.Characteristics:04X}")
     wanted = PROGRAMS[name]
     kind = {2: "GUI", 3: "console"}[wanted]
-    check(f"{name}: subsystem {wanted} ({kind})", image.subsystem == wanted, f"subsystem {image.subsystem}")
-    try:
-        dlls = image.imported_dlls()
-        foreign = [dll for dll in dlls if dll.lower() not in SYSTEM_DLLS]
-        check(f"{name}: imports system DLLs only", dlls and not foreign,
-              ("not system DLLs: " + ", ".join(foreign) + "; all: " if foreign else "") + ", ".join(dlls))
-    except (PeError, struct.error, ValueError) as error:
-        check(f"{name}: imports system DLLs only", False, str(error))
-    try:
-        resources = image.resources(RT_VERSION)
-        if len(resources) != 1:
-            raise PeError(f"{len(resources)} RT_VERSION resources")
-        file_version, product_version, strings = version_info(resources[0])
-    except (PeError, struct.error, ValueError, UnicodeDecodeError) as error:
-        check(f"{name}: version resource", False, str(error))
+    subsystem = pe.OPTIONAL_HEADER.Subsystem
+    check(f"{name}: subsystem {wanted} ({kind})", subsystem == wanted, f"subsystem {subsystem}")
+    dlls = [entry.dll.decode("ascii", "replace")
+            for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []) + getattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT", [])]
+    foreign = [dll for dll in dlls if dll.lower() not in SYSTEM_DLLS]
+    check(f"{name}: imports system DLLs only", dlls and not foreign,
+          ("not system DLLs: " + ", ".join(foreign) + "; all: " if foreign else "") + ", ".join(dlls))
+    check_manifest(name, pe)
+    fixed = getattr(pe, "VS_FIXEDFILEINFO", [])
+    strings = {}
+    for info in getattr(pe, "FileInfo", []):
+        for block in info:
+            for table in getattr(block, "StringTable", []):
+                strings.update({key.decode("utf-8"): text.decode("utf-8") for key, text in table.entries.items()})
+    if not check(f"{name}: version resource", len(fixed) == 1 and fixed[0].Signature == FIXED_INFO_SIGNATURE,
+                 f"{len(fixed)} fixed infos"):
         return
+    split = lambda ms, ls: (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+    file_version = split(fixed[0].FileVersionMS, fixed[0].FileVersionLS)
+    product_version = split(fixed[0].ProductVersionMS, fixed[0].ProductVersionLS)
     four = tuple(int(part) for part in version.split(".")) + (0,)
     dotted = ".".join(map(str, four))
     shown = lambda parts: ".".join(map(str, parts))

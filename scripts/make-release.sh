@@ -27,4 +27,4 @@ echo "release: $zip"
 echo "size: $(stat -c %s "$zip") bytes"
 python3 -m zipfile -l "$zip"
 echo
-python3 scripts/check-release.py "$zip"
+/usr/bin/python3 scripts/check-release.py "$zip"

@@ -6,10 +6,12 @@
 #                                the 32-bit loader for i386
 #   wine_env_emulated            true when 32-bit programs run under qemu's user-mode emulation
 #   wine_env_xvfb SCRATCH        start Xvfb on a free display; exports DISPLAY
-#   wine_env_locale SCRATCH      LANG=ja_JP.UTF-8, built into SCRATCH/locale when the system lacks it
+#   wine_env_locale SCRATCH [L]  LANG=L (default ja_JP.UTF-8: Wine's code page 932), built into
+#                                SCRATCH/locale when the system lacks it
 #   wine_env_prefix PREFIX LOG   WINEPREFIX=PREFIX, made on first use (wineboot's output in LOG)
 #   wine_env_server LOG          start the prefix's server, for the whole session
 #   wine_env_undecorated Y|N     N: Wine draws the captions itself (no window manager on Xvfb)
+#   wine_env_dpi N               the screen's DPI for programs started after (96: 100 %)
 #   wine_env_stop                end the prefix's Wine processes, then the Xvfb started here
 #   wine_env_screenshot INFO PNG the screen rectangle "window=X0,Y0,X1,Y1" of a driver's
 #                                dialog-info line in file INFO, saved as PNG
@@ -70,19 +72,20 @@ wine_env_xvfb() {
 }
 
 wine_env_locale() {
-  local scratch=$1
-  if ! locale -a 2>/dev/null | grep -qiE '^ja_JP\.utf-?8$'; then
-    if [ ! -d "$scratch/locale/ja_JP.UTF-8" ]; then
+  local scratch=$1 name=${2:-ja_JP.UTF-8}
+  if ! locale -a 2>/dev/null | grep -qiE "^${name%%.*}\.utf-?8$"; then
+    if [ ! -d "$scratch/locale/$name" ]; then
       mkdir -p "$scratch/locale"
-      localedef -i ja_JP -f UTF-8 "$scratch/locale/ja_JP.UTF-8" >"$scratch/localedef.log" 2>&1
+      localedef -i "${name%%.*}" -f UTF-8 "$scratch/locale/$name" >"$scratch/localedef.log" 2>&1
     fi
-    if [ ! -d "$scratch/locale/ja_JP.UTF-8" ]; then
-      WINE_ENV_ERROR="cannot build the ja_JP.UTF-8 locale (see $scratch/localedef.log)"
+    if [ ! -d "$scratch/locale/$name" ]; then
+      WINE_ENV_ERROR="cannot build the $name locale (see $scratch/localedef.log)"
       return 1
     fi
     export LOCPATH=$scratch/locale
   fi
-  export LANG=ja_JP.UTF-8
+  unset LC_ALL
+  export LANG=$name
 }
 
 # Made once under a lock (ctest runs tests in parallel), with the 64-bit loader: its prefix runs
@@ -123,6 +126,11 @@ wine_env_server() {
   "$WINE_ENV_SERVER" -k >/dev/null 2>&1
   "$WINE_ENV_SERVER" -w >/dev/null 2>&1
   "$WINE_ENV_SERVER" -p60 </dev/null >/dev/null 2>>"$1" || true
+}
+
+# wine_env_dpi N: the prefix's screen resolution in DPI (96 is 100 %), for programs started after.
+wine_env_dpi() {
+  "$WINE_ENV_WINE64" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
 }
 
 wine_env_undecorated() {

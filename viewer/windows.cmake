@@ -7,6 +7,8 @@ add_executable(plotvane WIN32
   ${CMAKE_CURRENT_SOURCE_DIR}/main_win32.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/viewer_window_win32.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/plotvane.rc)
+# The resource script embeds the manifest.
+set_property(SOURCE plotvane.rc APPEND PROPERTY OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/gui.manifest)
 target_link_libraries(plotvane PRIVATE pv_viewer_core pv_platform_win32 pv_platform_files pv_polyline_batch)
 
 # The Wine test's driver (a console program that works the dialog from outside) and the probe

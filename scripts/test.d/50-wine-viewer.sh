@@ -19,8 +19,9 @@ stage_inputs() {
     print s > f; for (j = 1; j <= n; j++) { s = j; for (i = 1; i < 100; i++) s = s "," (i * j % 17); print s > f } } }'
   # A table of 5,000,001 x 5,000,002 doubles fits no address space.
   { printf 'XYZ'; head -c 5000000 /dev/zero | tr '\0' ','; printf '\n'; head -c 5000000 /dev/zero | tr '\0' '\n'; } >"$IN/huge.csv"
-  # 20,001 x 20,002 doubles: 3.2 GB from a 40 KB file, more than a 32-bit process can address.
-  { printf 'XYZ'; head -c 20000 /dev/zero | tr '\0' ','; printf '\n'; head -c 20000 /dev/zero | tr '\0' '\n'; } >"$IN/huge32.csv"
+  # 30,001 x 20,003 doubles: 4.8 GB from a 50 KB file, more than a 32-bit process can address even
+  # large-address-aware on 64-bit Windows (4 GB).
+  { printf 'XYZ'; head -c 30000 /dev/zero | tr '\0' ','; printf '\n'; head -c 20000 /dev/zero | tr '\0' '\n'; } >"$IN/huge32.csv"
   # Screenshot inputs: a bump on a 16 x 12 grid, and a damped wave.
   awk 'BEGIN { s = "XYZ"; for (i = 0; i < 16; i++) s = s "," i; print s;
     for (j = 0; j < 12; j++) { s = j; for (i = 0; i < 16; i++) s = s "," sprintf("%.3f", 4 * exp(-((i - 7.5)^2 + (j - 5.5)^2) / 12)); print s } }' >"$IN/bump.csv"
@@ -313,6 +314,23 @@ scenario_dense() {
     compare_preview dense-repainted dense-repainted.ppm "$IN/dense300.csv" "$area"
 }
 
+# --- 150 % scaling ----------------------------------------------------------------------------------------
+# The manifest makes the programs aware of the system DPI: at 144 DPI the dialog is laid out larger,
+# and its preview, drawn pixel for pixel, still equals the reference rasterizer's for the live area.
+scenario_dpi() {
+  local steps area
+  mapfile -t steps < <(start_steps "$(winpath "$IN/surface.csv")" dpi.err)
+  STAGE_DPI=144
+  wine_env_dpi $STAGE_DPI
+  drive dpi "${steps[@]}" dialog area capture "$(winpath "$OUT/dpi.ppm")" click 107 wait-exit
+  STAGE_DPI=96
+  wine_env_dpi $STAGE_DPI
+  area=$(value_of dpi area)
+  log "     preview area at 144 DPI: $area"
+  check "at 144 DPI the dialog is laid out larger" test "$(printf '%s' "$area" | cut -d, -f2)" -gt 300
+  check "at 144 DPI the preview matches the reference rasterizer" compare_preview dpi dpi.ppm "$IN/surface.csv" "$area"
+}
+
 # --- extended precision in the live program -------------------------------------------------------------
 scenario_precise() {
   local steps area
@@ -356,4 +374,4 @@ scenario_screenshots() {
 # breaks the common file dialogs of a 32-bit process, so loads and saves through them (dialogs,
 # large) then run on win64 alone.
 stage_main wine-viewer "template start question huge32 cli" \
-  template fpu start bare missing quoted dialogs large question blocked full huge huge32 precise dense screenshots cli
+  template fpu start bare missing quoted dialogs large question blocked full huge huge32 precise dense dpi screenshots cli

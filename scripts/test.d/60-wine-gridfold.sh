@@ -155,6 +155,25 @@ scenario_kanji() {
   check "kanji input name: TMP1.csv in the input's folder" kanji_tmp1
 }
 
+# --- a Western Windows: code page 1252 ------------------------------------------------------------------
+# é (0xE9) is a character of its own there, not a lead byte: the folder part ends at the backslash
+# after it, for gridfold's TMP1.csv and for the name plotvane proposes.
+scenario_western() {
+  app
+  local steps western=$OUT/José
+  mkdir -p "$western"
+  cp "$IN/points.xyz" "$western/pts.xyz"
+  cp "$BIN/plotvane.exe" "$western/"
+  mapfile -t steps < <(start_steps "$western/pts.xyz" western.err)
+  (wine_env_locale "$WORK" fr_FR.UTF-8 || exit 1; cd "$OUT/empty" &&
+    drive western acp "${steps[@]}" wait-exit viewer-dialog image click 106 cancel-file click 107 wait-exit)
+  check "Western locale: code page 1252" has_line western "acp 1252"
+  check "Western locale: viewer started from José's folder" has_line western "image $(winpath "$western/plotvane.exe")"
+  western_tmp1() { holds "$western" pts.xyz plotvane.exe TMP1.csv && same_file "$western/TMP1.csv" "$IN/reference-points.csv"; }
+  check "Western locale: TMP1.csv in José's folder" western_tmp1
+  check "Western locale: the viewer proposes TMP1.dxf" grep -q ' initial=TMP1\.dxf$' "$OUT/western.out"
+}
+
 # --- a list whose line 3 holds one comma ---------------------------------------------------------------
 scenario_bad() {
   app
@@ -195,4 +214,4 @@ scenario_alone() {
 }
 
 # Where 32-bit programs are emulated, the first list covers every flow of the converter once on win32.
-stage_main wine-gridfold "first bad" first second by_cwd by_path kanji bad alone
+stage_main wine-gridfold "first bad" first second by_cwd by_path kanji western bad alone

@@ -45,6 +45,8 @@ check() {
 }
 
 stage_cleanup() {
+  # A scenario that changed the shared prefix's DPI and was cut short leaves it as it was.
+  [ "${STAGE_DPI:-96}" = 96 ] || wine_env_dpi 96
   wine_env_stop
   if [ "${PV_KEEP:-0}" = 1 ]; then log "scratch kept in $WORK"; else rm -rf "$WORK"; fi
 }
