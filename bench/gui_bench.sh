@@ -65,7 +65,7 @@ printf '%-6s %-11s %9s %9s %9s %12s %15s\n' build grid open repaint per-op open/
 for build in win32 win64; do
   bench=$root/build/$build/bin/pv_gui_bench.exe
   exe=${viewer[$build]:-$root/build/$build/bin/plotvane.exe}
-  loader=$(wine_env_loader "$bench") || die "$WINE_ENV_ERROR"
+  loader=$(wine_env_loader "$bench") || die "no Wine loader runs $bench"
   for size in $sizes; do
     out=$work/$build-$size.out
     "$loader" "$bench" "$(winpath "$exe")" "$(winpath "$work/grid-$size.csv")" "$runs" "$repaints" >"$out" 2>"$work/$build-$size.err" ||

@@ -36,7 +36,7 @@ done
 program="$1"
 shift
 [[ -f "$program" ]] || die "no such program: $program"
-loader=$(wine_env_loader "$program") || die "$WINE_ENV_ERROR"
+loader=$(wine_env_loader "$program") || exit 125
 [[ -x "$loader" && -x "$WINE_ENV_SERVER" ]] || die "Wine is not installed (scripts/install-deps.sh --windows)"
 prefix=${prefix:-$WINE_ENV_PREFIX}
 mkdir -p "$(dirname "$prefix")" || die "cannot create $(dirname "$prefix")"

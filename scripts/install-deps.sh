@@ -12,11 +12,11 @@ base=(
   cmake make g++ python3 git util-linux
   googletest libgtest-dev libgmock-dev libbenchmark-dev
 )
-# Both MinGW-w64 compilers (posix and win32 thread variants come with each), windres, and the
-# 64-bit Wine that runs the win64 tests.
+# Both MinGW-w64 compilers (posix and win32 thread variants come with each), windres, the 64-bit
+# Wine that runs the win64 tests, and pefile, with which the release's programs are checked.
 windows=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  mingw-w64-tools wine64 wine
+  mingw-w64-tools wine64 wine python3-pefile
 )
 # Windows dialogs under a virtual X server: screenshots, input, Japanese text and locale.
 gui=(xvfb xauth x11-utils xdotool imagemagick fonts-ipafont-gothic locales)

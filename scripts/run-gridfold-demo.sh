@@ -4,9 +4,12 @@
 #
 #   scripts/run-gridfold-demo.sh
 #
-# Every run starts afresh in build/demo/work (points.xyz and plotvane.exe side by side, as a user
-# keeps them); gridfold.exe runs from build/demo/app. Wine uses the prefix the test command shares,
-# build/wineprefix, made on first use (remove it to start from scratch).
+# The programs are those we ship: gridfold.exe and plotvane.exe from the release ZIP, unpacked
+# (scripts/make-release.sh), where this machine runs 32-bit programs itself. Where it would run
+# them only under qemu's emulation (about 45 s a start), the win64 build stands in, and the script
+# says so. Every run starts afresh in build/demo/work (a copy of points.xyz); gridfold.exe runs
+# from build/demo/app and finds plotvane.exe beside itself. Wine uses the prefix the test command
+# shares, build/wineprefix, made on first use (remove it to start from scratch).
 #
 # With a desktop ($DISPLAY answers), plotvane stays open there for the user. Without one, a private
 # Xvfb is started; the script waits for plotvane's dialog, saves build/demo/plotvane.png, closes
@@ -29,14 +32,32 @@ die() {
   exit 1
 }
 
-# --- builds ---------------------------------------------------------------------------------------
+# --- the programs ---------------------------------------------------------------------------------
 mkdir -p "$demo"
-bash scripts/install-deps.sh --windows --gui || die "installing the dependencies failed"
+bash scripts/install-deps.sh --windows --gui --win32-run || die "installing the dependencies failed"
+# The driver that watches plotvane for the screenshot is a test tool of the win64 build.
 { [ -f build/win64/CMakeCache.txt ] || cmake --preset win64; } >"$demo/build.log" 2>&1 &&
-  cmake --build --preset win64 --target gridfold plotvane pv_wine_driver >>"$demo/build.log" 2>&1 ||
+  cmake --build --preset win64 --target pv_wine_driver >>"$demo/build.log" 2>&1 ||
   { tail -20 "$demo/build.log"; die "the win64 build failed (see $demo/build.log)"; }
-bin=$root/build/win64/bin
-say "built $bin/gridfold.exe and $bin/plotvane.exe"
+rm -rf "$app" "$work"
+mkdir -p "$app" "$work"
+if wine_env_emulated; then
+  say "this kernel runs 32-bit programs only under qemu's emulation (about 45 s a start): the win64 build stands in for the shipped one"
+  cmake --build --preset win64 --target gridfold plotvane >>"$demo/build.log" 2>&1 ||
+    { tail -20 "$demo/build.log"; die "the win64 build failed (see $demo/build.log)"; }
+  cp build/win64/bin/gridfold.exe build/win64/bin/plotvane.exe "$app/"
+else
+  say "this kernel runs 32-bit programs itself: the shipped programs, from the release ZIP"
+  bash scripts/make-release.sh >"$demo/release.log" 2>&1 ||
+    { tail -20 "$demo/release.log"; die "the release ZIP could not be made (see $demo/release.log)"; }
+  version=$(sed -n 's/^project(plotvane VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+  python3 -m zipfile -e "build/release/plotvane-$version-win32.zip" "$demo/zip" || die "cannot unpack the release ZIP"
+  cp "$demo/zip/plotvane-$version-win32/gridfold.exe" "$demo/zip/plotvane-$version-win32/plotvane.exe" "$app/"
+  rm -rf "$demo/zip"
+fi
+gridfold=$app/gridfold.exe
+loader=$(wine_env_loader "$gridfold") || die "no Wine loader runs $gridfold"
+say "programs in $app: gridfold.exe and plotvane.exe"
 
 # --- display, locale, prefix ----------------------------------------------------------------------
 display_answers() {
@@ -60,11 +81,7 @@ wine_env_server "$demo/wineserver.log"
 if [ "$headless" = 1 ]; then wine_env_undecorated N; else wine_env_undecorated Y; fi
 
 # --- a fresh work folder --------------------------------------------------------------------------
-rm -rf "$app" "$work"
-mkdir -p "$app" "$work"
-# gridfold.exe apart from plotvane.exe, so that the viewer it starts is the one next to the data.
-cp "$bin/gridfold.exe" "$app/"
-cp "$bin/plotvane.exe" "$root/samples/points.xyz" "$work/"
+cp "$root/samples/points.xyz" "$work/"
 input=$(winpath "$work/points.xyz")
 say "input $work/points.xyz ($(wc -l <"$work/points.xyz") points)"
 
@@ -79,8 +96,8 @@ report_output() {
 # The programs' streams go to a log: plotvane and Wine's desktop process inherit them and would
 # keep a terminal pipe (| tee, say) open for as long as plotvane is.
 if [ "$headless" = 0 ]; then
-  say "running: wine64 $app/gridfold.exe $input"
-  (cd "$demo" && "$WINE_ENV_WINE64" "$app/gridfold.exe" "$input" </dev/null >"$demo/gridfold.log" 2>&1)
+  say "running: $loader $gridfold $input"
+  (cd "$demo" && "$loader" "$gridfold" "$input" </dev/null >"$demo/gridfold.log" 2>&1)
   status=$?
   say "gridfold ended with status $status"
   [ "$status" = 0 ] || die "gridfold failed (see $demo/gridfold.log)"
@@ -89,13 +106,13 @@ if [ "$headless" = 0 ]; then
   exit 0
 fi
 
-say "running: wine64 $app/gridfold.exe $input"
-(cd "$demo" && timeout 60 "$WINE_ENV_WINE64" "$app/gridfold.exe" "$input" </dev/null >"$demo/gridfold.log" 2>&1
+say "running: $loader $gridfold $input"
+(cd "$demo" && timeout 60 "$loader" "$gridfold" "$input" </dev/null >"$demo/gridfold.log" 2>&1
   echo $? >"$demo/gridfold.status") &
 gridfold_job=$!
 rm -f "$demo/ready" "$demo/taken" "$demo/driver.out"
 # The driver finds plotvane's dialog, holds still for the screenshot, then quits plotvane.
-timeout 120 "$WINE_ENV_WINE64" "$bin/pv_wine_driver.exe" viewer-dialog image status dialog-info \
+timeout 120 "$WINE_ENV_WINE64" "$root/build/win64/bin/pv_wine_driver.exe" viewer-dialog image status dialog-info \
   signal "$(winpath "$demo/ready")" await "$(winpath "$demo/taken")" click 107 wait-exit \
   >"$demo/driver.out" 2>"$demo/driver.log" &
 driver_job=$!

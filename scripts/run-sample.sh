@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The main job on the bundled samples: the real gridfold.exe turns samples/points.xyz into a grid
-# file under Wine and starts the real plotvane.exe on it (scripts/run-gridfold-demo.sh: on your
-# desktop when $DISPLAY answers, else a screenshot in build/demo/plotvane.png); before that the
-# native batch tool converts the grid sample to a DXF drawing, as plotvane's save would.
+# The main job on the bundled samples: the shipped gridfold.exe turns samples/points.xyz into a grid
+# file under Wine and starts the shipped plotvane.exe on it, both from the release ZIP
+# (scripts/run-gridfold-demo.sh: on your desktop when $DISPLAY answers, else a screenshot in
+# build/demo/plotvane.png; the win64 build where 32-bit programs would only run emulated); before
+# that the native batch tool converts the grid sample to a DXF drawing, as plotvane's save would.
 #
 #   scripts/run-sample.sh [GRID.csv]     default: samples/surface.csv
 set -euo pipefail

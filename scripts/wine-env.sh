@@ -1,6 +1,7 @@
 # The one way this project sets up Wine and a virtual display, sourced by cmake/wine-run.sh (the
 # cross builds' test runner), the Wine test stages and the gridfold demo. The functions return
-# non-zero after a failure, with the reason in WINE_ENV_ERROR.
+# non-zero after a failure, with the reason in WINE_ENV_ERROR (wine_env_loader, which is called in a
+# command substitution, says it on stderr).
 #
 #   wine_env_loader PROGRAM      the Wine loader for PROGRAM.exe by its PE header: wine64 for x86-64,
 #                                the 32-bit loader for i386
@@ -39,12 +40,12 @@ wine_env_loader() {
       # Without the 32-bit loader, wine64 "runs" a 32-bit program in a broken mode and still exits
       # with 0: refuse rather than let that pass.
       if [ ! -x "$WINE_ENV_WINE32" ]; then
-        WINE_ENV_ERROR="$1 is a 32-bit program and the 32-bit Wine loader is missing (scripts/install-deps.sh --win32-run)"
+        echo "wine-env: $1 is a 32-bit program and the 32-bit Wine loader is missing (scripts/install-deps.sh --win32-run)" >&2
         return 1
       fi
       printf '%s\n' "$WINE_ENV_WINE32"
       ;;
-    *) WINE_ENV_ERROR="$1 is not a Windows x86 or x86-64 program"; return 1 ;;
+    *) echo "wine-env: $1 is not a Windows x86 or x86-64 program" >&2; return 1 ;;
   esac
 }
 
@@ -88,8 +89,15 @@ wine_env_locale() {
   export LANG=$name
 }
 
+# True when the 32-bit loader is installed and the prefix lacks the 32-bit half it needs: a
+# prefix made before wine32 was installed, whoever made it, has an empty syswow64, and no wineboot
+# fills it in.
+wine_env_lacks_win32() {
+  [ -x "$WINE_ENV_WINE32" ] && [ ! -f "$1/drive_c/windows/syswow64/kernel32.dll" ]
+}
+
 # Made once under a lock (ctest runs tests in parallel), with the 64-bit loader: its prefix runs
-# both builds.
+# both builds. A prefix without the 32-bit half that the installed loader needs is made again.
 wine_env_prefix() {
   local prefix=$1 log=$2
   # No Mono/Gecko prompts, no menu entries or file associations outside the prefix.
@@ -98,21 +106,30 @@ wine_env_prefix() {
   mkdir -p "$(dirname "$prefix")"
   (
     flock -x 8
-    [ -f "$prefix/.pv-ready" ] && exit 0
-    if [ -e "$prefix" ]; then
+    if [ -f "$prefix/.pv-ready" ]; then
+      wine_env_lacks_win32 "$prefix" || exit 0
+      echo "wine-env: $prefix has no 32-bit half (it was made before the 32-bit loader was installed): making it again" >&2
+      # Not while a program runs in it (cmake/wine-run.sh holds this lock shared while it does).
+      flock -x 7
+      "$WINE_ENV_SERVER" -k >/dev/null 2>&1
+      "$WINE_ENV_SERVER" -w >/dev/null 2>&1
+      rm -rf "$prefix"
+    elif [ -e "$prefix" ]; then
       # Only ever remove what an interrupted wineboot left behind.
       [ -d "$prefix/dosdevices" ] || [ -z "$(ls -A "$prefix" 2>/dev/null)" ] || exit 3
       rm -rf "$prefix"
     fi
     echo "wine-env: creating the Wine prefix $prefix (once)" >&2
-    "$WINE_ENV_WINE64" wineboot -i </dev/null >"$log" 2>&1 8>&- || exit 4
+    "$WINE_ENV_WINE64" wineboot -i </dev/null >"$log" 2>&1 7>&- 8>&- || exit 4
     # The registry is written out before the prefix counts as made.
-    "$WINE_ENV_SERVER" -w 8>&-
+    "$WINE_ENV_SERVER" -w 7>&- 8>&-
+    wine_env_lacks_win32 "$prefix" && exit 5
     touch "$prefix/.pv-ready"
-  ) 8>"$prefix.lock"
+  ) 7>"$prefix.runlock" 8>"$prefix.lock"
   case $? in
     0) return 0 ;;
     3) WINE_ENV_ERROR="$prefix exists and is not a Wine prefix" ;;
+    5) WINE_ENV_ERROR="wineboot made $prefix without its 32-bit half (see $log)" ;;
     *) WINE_ENV_ERROR="wineboot failed (see $log)" ;;
   esac
   return 1

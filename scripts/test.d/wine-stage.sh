@@ -15,6 +15,7 @@
 #
 #   check NAME COMMAND...       one counted result, named with the build under test
 #   give_up MESSAGE             end the stage as failed
+#   cannot_run MESSAGE          end the stage as not run: this machine lacks what it needs
 #   drive NAME STEPS...         one pv_wine_driver run; its output, without CRs, in $OUT/NAME.out
 #   wine_run PROGRAM ARGS...    a program of the build under test
 #   has_line, value_of, same_file, error_stream, compare_preview, holds
@@ -27,6 +28,7 @@ ROOT=${PV_SOURCE_DIR:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 source "$ROOT/scripts/wine-env.sh"
 PASSED=0
 FAILED=0
+NOT_RUN=
 BEGIN=$SECONDS
 WIN64_ONLY=()
 LABEL=setup
@@ -71,6 +73,13 @@ give_up() {
   exit 1
 }
 
+# What this machine lacks, not a failure of the programs: the test command reports the stage as
+# not run, with this reason.
+cannot_run() {
+  log "$STAGE: not run: $*"
+  exit 77
+}
+
 # Configures once, then builds only the targets named.
 build_preset() {
   local preset=$1
@@ -97,10 +106,10 @@ stage_setup() {
     { tail -20 "$WORK/release.log"; give_up "the release ZIP could not be made"; }
   python3 -m zipfile -e "$zip" "$WORK/zip" || give_up "cannot unpack $zip"
   ZIP_BIN=$WORK/zip/plotvane-$version-win32
-  wine_env_xvfb "$WORK" || give_up "$WINE_ENV_ERROR"
+  wine_env_xvfb "$WORK" || cannot_run "$WINE_ENV_ERROR"
   # The Japanese locale makes Wine's code page 932.
-  wine_env_locale "$WORK" || give_up "$WINE_ENV_ERROR"
-  wine_env_prefix "${PV_WINEPREFIX:-$WINE_ENV_PREFIX}" "$WORK/wineboot.log" || give_up "$WINE_ENV_ERROR"
+  wine_env_locale "$WORK" || cannot_run "$WINE_ENV_ERROR"
+  wine_env_prefix "${PV_WINEPREFIX:-$WINE_ENV_PREFIX}" "$WORK/wineboot.log" || cannot_run "$WINE_ENV_ERROR"
   # The server lives for the whole run, from before any run with a file-size limit.
   wine_env_server "$WORK/wineserver.log"
   # Without a window manager on the display, Wine draws the captions itself.
@@ -127,10 +136,20 @@ use_build() {
   export PV_DRIVER_TIME_SCALE=$SCALE
 }
 
+# Whether the build's programs start here at all; else the reason in NOT_RUN.
+programs_start() {
+  local out
+  out=$(wine_run "$PROBE" 2>&1)
+  [ $? = 0 ] && [[ "$out" == *extended=* ]] && return 0
+  NOT_RUN="${NOT_RUN:+$NOT_RUN; }the $LABEL programs do not start under Wine here: $(printf '%s\n' "$out" | tr -d '\r' | grep -v '^ *$' | tail -1)"
+  return 1
+}
+
 run_builds() {
   local build scenario
   for build in win64 win32; do
     use_build "$build"
+    programs_start || { log "     $NOT_RUN"; continue; }
     for scenario in "$@"; do
       if [ "$build" = win32 ] && [ "$SCALE" != 1 ] && [[ " $EMULATED_WIN32 " != *" $scenario "* ]]; then
         WIN64_ONLY+=("$scenario")
@@ -145,7 +164,8 @@ stage_end() {
   local note=""
   ((${#WIN64_ONLY[@]})) && note="; win32 runs under emulation, so these ran on win64 only: ${WIN64_ONLY[*]}"
   log "$STAGE: $PASSED passed, $FAILED failed ($((SECONDS - BEGIN)) s$note)"
-  [ "$FAILED" -eq 0 ]
+  [ "$FAILED" -eq 0 ] || exit 1
+  [ -z "$NOT_RUN" ] || cannot_run "$NOT_RUN"
 }
 
 # drive NAME STEPS...: one driver run; its output, without CRs, in $OUT/NAME.out. Written to a
@@ -170,7 +190,7 @@ drive() {
 # wine_run PROGRAM ARGS...: a program of the build under test, with the loader its header asks for.
 wine_run() {
   local loader
-  loader=$(wine_env_loader "$1") || { log "     $WINE_ENV_ERROR"; return 125; }
+  loader=$(wine_env_loader "$1") || return 125
   "$loader" "$@"
 }
 
