@@ -4,9 +4,9 @@
 # scripts/test.d/ in name order. Re-running reuses the build folders.
 #
 # Every step runs even after a failure, so one run shows all of them. A step that cannot run here
-# (no Wine, a 32-bit loader that starts nothing, no display: a stage says so by exiting with 77
-# after a line "not run: REASON") is not counted as a failure of the code: the summary names it and
-# why, in one line. Missing is not passing all the same: the exit status is non-zero when any step
+# (no Wine, a 32-bit loader that starts nothing, no display: a stage says so by writing the reason
+# to the file $PV_NOT_RUN_FILE and exiting with 77) is not counted as a failure of the code: the
+# summary names it and why, in one line. Missing is not passing all the same: the exit status is non-zero when any step
 # failed or could not run. Logs: build/test-logs/.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,20 +22,19 @@ failed_total=0
 declare -A built
 
 # step NAME COMMAND...: runs and times one step; records a failure, or a step that could not run
-# (exit status 77, its reason on its last "not run:" line). Returns the step's exit status.
+# (exit status 77, its reason written to $PV_NOT_RUN_FILE). Returns the step's exit status.
 step() {
-  local name="$1" start rc log reason
+  local name="$1" start rc reason
   shift
-  log="$logs/step-${name//\//-}.log"
+  export PV_NOT_RUN_FILE="$logs/not-run"
+  rm -f "$PV_NOT_RUN_FILE"
   echo
   echo "==== $name"
   start=$SECONDS
-  # In this shell, not a pipeline's subshell: the steps count into the totals.
-  "$@" > >(tee "$log") 2>&1
+  "$@"
   rc=$?
-  wait $!
   if ((rc == 77)); then
-    reason=$(sed -n 's/.*not run: //p' "$log" | tail -1)
+    reason=$(cat "$PV_NOT_RUN_FILE" 2>/dev/null)
     not_run+=("$name: ${reason:-no reason given}")
     echo "==== $name: NOT RUN in $((SECONDS - start)) s"
   else
@@ -51,7 +50,8 @@ windows_runs() {
   local preset=$1 out
   out=$(cmake/wine-run.sh "build/$preset/bin/pv_fpu_probe.exe" 2>&1)
   (($? == 0)) && [[ "$out" == *extended=* ]] && return 0
-  echo "not run: the $preset programs do not start under Wine here: $(tr -d '\r' <<<"$out" | grep -v '^ *$' | tail -1)"
+  printf 'the %s programs do not start under Wine here: %s\n' "$preset" "$(tr -d '\r' <<<"$out" | grep -v '^ *$' | tail -1)" |
+    tee "$PV_NOT_RUN_FILE"
   return 77
 }
 

@@ -12,7 +12,13 @@ cd "$root" || exit 1
 source scripts/wine-env.sh
 
 say() { printf 'wine-prefix: %s\n' "$*"; }
-[ -x "$WINE_ENV_WINE32" ] || { say "not run: the 32-bit Wine loader is not installed (scripts/install-deps.sh --win32-run)"; exit 77; }
+# What this machine lacks: the test command reports the stage as not run, with this reason.
+cannot_run() {
+  say "not run: $*"
+  [ -z "${PV_NOT_RUN_FILE:-}" ] || printf '%s\n' "$*" >"$PV_NOT_RUN_FILE"
+  exit 77
+}
+[ -x "$WINE_ENV_WINE32" ] || cannot_run "the 32-bit Wine loader is not installed (scripts/install-deps.sh --win32-run)"
 probe=build/win32/bin/pv_fpu_probe.exe
 cmake --build --preset win32 --target pv_fpu_probe >/dev/null || { say "the win32 build failed"; exit 1; }
 
@@ -25,7 +31,7 @@ cleanup() {
 trap cleanup EXIT
 unset PV_WINEPREFIX
 
-wine_env_prefix "$prefix" "$work/boot.log" 2>/dev/null || { say "not run: $WINE_ENV_ERROR"; exit 77; }
+wine_env_prefix "$prefix" "$work/boot.log" 2>/dev/null || cannot_run "$WINE_ENV_ERROR"
 "$WINE_ENV_SERVER" -k >/dev/null 2>&1
 "$WINE_ENV_SERVER" -w >/dev/null 2>&1
 rm -rf "$prefix/drive_c/windows/syswow64"/*

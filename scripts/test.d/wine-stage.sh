@@ -77,6 +77,7 @@ give_up() {
 # not run, with this reason.
 cannot_run() {
   log "$STAGE: not run: $*"
+  [ -z "${PV_NOT_RUN_FILE:-}" ] || printf '%s\n' "$*" >"$PV_NOT_RUN_FILE"
   exit 77
 }
 
