@@ -30,6 +30,7 @@ Dialog* recordingDialog() { return &gDialog; }
 
 Canvas* surfaceBegin(Dialog*, SurfacePaint*) {
   StandInAllocations standIn;
+  if (gRecording.noSurface) return nullptr;
   ++gRecording.drawings;
   gRecording.canvas.ops.clear();
   log("draw");

@@ -24,6 +24,7 @@ struct Recording {
   std::string errorStream;
   Canvas canvas;        // the one surface; a drawing starts a new op list in it
   int drawings = 0;     // surfaceBegin calls
+  bool noSurface = false;  // surfaceBegin has nothing to draw on (no surface window could be made)
   int waitCursor = 0;   // showWaitCursor depth
   int waits = 0;        // times the wait cursor came up
   bool dialogEnded = false;

@@ -265,6 +265,23 @@ TEST_F(ViewerLoad, In3DReadsAGridFileAndDrawsTheWireframe) {
   EXPECT_EQ(recording().drawings, 2);
 }
 
+// Without a surface to draw on (its window could not be made) nothing is drawn, and the load is
+// complete all the same: a later paint with a surface draws the table.
+TEST_F(ViewerLoad, NothingIsDrawnWithoutASurface) {
+  writeFile("grid.csv", kExampleGrid);
+  start("");
+  recording().noSurface = true;
+  recording().events.clear();
+  load("grid.csv");
+  viewerPaint(recordingDialog(), nullptr);
+  EXPECT_THAT(takeEvents(), ElementsAre(kOpenDialog, "text 105 grid.csv", kNotSaved));
+  EXPECT_EQ(recording().drawings, 0);
+  EXPECT_FALSE(gViewer.tableStale);
+  recording().noSurface = false;
+  viewerPaint(recordingDialog(), nullptr);
+  EXPECT_EQ(recording().canvas.ops, exampleGridOps());
+}
+
 TEST_F(ViewerLoad, CancelledOpenDialogDoesNothing) {
   writeFile("grid.csv", kExampleGrid);
   start("grid.csv");
