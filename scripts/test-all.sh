@@ -6,8 +6,8 @@
 # Every step runs even after a failure, so one run shows all of them. A step that cannot run here
 # (no Wine, a 32-bit loader that starts nothing, no display: a stage says so by writing the reason
 # to the file $PV_NOT_RUN_FILE and exiting with 77) is not counted as a failure of the code: the
-# summary names it and why, in one line. Missing is not passing all the same: the exit status is non-zero when any step
-# failed or could not run. Logs: build/test-logs/.
+# summary names it and why, in one line. Missing is not passing all the same: the exit status is
+# non-zero when any step failed or could not run. Logs: build/test-logs/.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root" || exit 1
@@ -45,7 +45,7 @@ step() {
 }
 
 # Whether the preset's Windows programs start here at all: its probe through the Wine runner.
-# Otherwise a line "not run: REASON" and status 77.
+# Otherwise the reason, also in $PV_NOT_RUN_FILE, and status 77.
 windows_runs() {
   local preset=$1 out
   out=$(cmake/wine-run.sh "build/$preset/bin/pv_fpu_probe.exe" 2>&1)
@@ -103,7 +103,7 @@ done
 # ---- Further test stages -------------------------------------------------------------------
 # Every executable file in scripts/test.d/ runs here in name order (GUI checks under Wine and
 # Xvfb, fuzz runs, ...), from the repository root, with the four build folders already built.
-# A stage passes by exiting with 0.
+# A stage passes by exiting with 0; 77 says that it could not run here (see above).
 export PV_SOURCE_DIR="$root"
 if [[ -d scripts/test.d ]]; then
   for stage in scripts/test.d/*; do
