@@ -100,7 +100,7 @@ bool foldFile(const char* inputPath, const char* outputPath) {
     textInputClose(&in);
     return false;
   }
-  FoldResult result = foldXyzList(&in, shape.pointCapacity, &out);
+  FoldResult result = foldXyzList(&in, shape, &out);
   textOutputEnd(&out);
   textInputClose(&in);
   if (result != FoldResult::ok) {

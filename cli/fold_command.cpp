@@ -31,11 +31,11 @@ int failure(const char* what, const char* path, int error) {
 }
 
 // Scan, sort and write into the created output, then commit it; the input is closed.
-int foldInto(TextInput* in, int64_t pointCapacity, OutputFile* file, const char* input, const char* output) {
+int foldInto(TextInput* in, const XyzListShape& shape, OutputFile* file, const char* input, const char* output) {
   TextOutput out;
   FoldResult result = FoldResult::outOfMemory;
   if (textOutputBegin(&out, drainToOutputFile, file)) {
-    result = foldXyzList(in, pointCapacity, &out);
+    result = foldXyzList(in, shape, &out);
     // A block that failed to drain has doomed the file: the commit reports its error.
     textOutputEnd(&out);
   }
@@ -74,5 +74,5 @@ int runFoldCommand(int argc, char** argv) {
     textInputClose(&in);
     return failure("write", output, created.error);
   }
-  return foldInto(&in, shape.pointCapacity, file, input, output);
+  return foldInto(&in, shape, file, input, output);
 }

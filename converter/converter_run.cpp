@@ -167,10 +167,10 @@ int64_t checkInput(RunFiles* files, XyzListShape* shape) {
 
 // Scan, sort and write the grid file, then move it into place. 0 once it is there; otherwise the
 // run has stopped and this is its exit status.
-int writeGrid(RunFiles* files, int64_t pointCapacity) {
+int writeGrid(RunFiles* files, const XyzListShape& shape) {
   TextOutput out;
   if (!textOutputBegin(&out, drainToOutputFile, files->output)) return outOfMemory(files);
-  FoldResult result = foldXyzList(&files->in, pointCapacity, &out);
+  FoldResult result = foldXyzList(&files->in, shape, &out);
   bool written = textOutputEnd(&out);
   bool readFailed = files->in.error != 0;
   closeInput(files);
@@ -198,7 +198,7 @@ int convert(const char* commandLineTail, ConverterRun* run, RunFiles* files) {
     case StepResult::outOfMemory: return stopRun(files, nullptr);
     case StepResult::done: break;
   }
-  int status = writeGrid(files, shape.pointCapacity);
+  int status = writeGrid(files, shape);
   if (status == 0 && !run->tail.empty()) startViewer(*run);
   return status;
 }

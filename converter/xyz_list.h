@@ -14,22 +14,27 @@ struct XyzPoint {
 
 // What the check pass learns besides its result.
 struct XyzListShape {
-  // Good list: complete points the scan can produce (one per line, plus one per three commas
-  // of a last line without a line end).
+  // The first line holds no digit at all: a line of column names (X,Y,Z), which is neither
+  // checked nor read as a point. It still counts in the line numbers.
+  bool header;
+  // Good list: complete points the scan can produce (one per data line, plus one per three
+  // commas of a last line without a line end).
   int64_t pointCapacity;
   // Bad list: commas in the bad line, or -1 when the data ended before any line end.
   int64_t badLineCommas;
 };
 
-// Checks that every line end closes a line of exactly two commas. Returns the number of lines
-// (at least 1) and rewinds the input; otherwise -k, k being the good lines before the first bad
-// one (line k + 1). No line end at all gives 0. shape may be nullptr.
+// Checks that every line end closes a line of exactly two commas, a header line apart. Returns
+// the number of lines (at least 1, the header included) and rewinds the input; otherwise -k, k
+// being the lines before the first bad one (line k + 1). No line end at all gives 0; a header
+// without a data line after it gives -1. shape may be nullptr.
 int64_t validateXyzList(TextInput* in, XyzListShape* shape);
 
 // Scans the input from its current position: commas and line ends both end a value, values fill
-// x, y, z, x, ... in file order. Stores at most capacity points and returns how many it stored;
-// a trailing incomplete point is dropped. -1 when memory for a value text ran out.
-int64_t readXyzPoints(TextInput* in, XyzPoint* points, int64_t capacity);
+// x, y, z, x, ... in file order, after the first line when skipHeader is set. Stores at most
+// capacity points and returns how many it stored; a trailing incomplete point is dropped. -1
+// when memory for a value text ran out.
+int64_t readXyzPoints(TextInput* in, XyzPoint* points, int64_t capacity, bool skipHeader);
 
 // -1, 0 or +1: y first, then x, then z, each by the sign of the difference in extended
 // precision. Equal points (-0.0 equals 0.0, an infinity equals itself) give 0.
@@ -45,6 +50,6 @@ void writeGridFile(TextOutput* out, const XyzPoint* points, size_t count);
 
 enum class FoldResult { ok, outOfMemory };
 
-// Scan, sort and write after a good check: allocates the pointCapacity points the check
-// reported, and nothing else that grows with the input.
-FoldResult foldXyzList(TextInput* in, int64_t pointCapacity, TextOutput* out);
+// Scan, sort and write after a good check that gave shape: allocates the pointCapacity points
+// the check reported, and nothing else that grows with the input.
+FoldResult foldXyzList(TextInput* in, const XyzListShape& shape, TextOutput* out);

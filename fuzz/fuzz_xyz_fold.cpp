@@ -33,8 +33,8 @@ FUZZ_HARNESS void checkGridText(const std::string& grid, size_t rows) {
 FUZZ_HARNESS size_t checkPoints(TextInput* in, const XyzListShape& shape, int64_t lines) {
   std::vector<XyzPoint> points(static_cast<size_t>(shape.pointCapacity));
   XyzPoint* p = points.data();
-  int64_t count = readXyzPoints(in, p, shape.pointCapacity);
-  FUZZ_CHECK(count >= lines && count <= shape.pointCapacity);
+  int64_t count = readXyzPoints(in, p, shape.pointCapacity, shape.header);
+  FUZZ_CHECK(count >= lines - shape.header && count <= shape.pointCapacity);
   for (int64_t k = 0; k < count; ++k) FUZZ_CHECK(!std::isnan(p[k].x) && !std::isnan(p[k].y) && !std::isnan(p[k].z));
   sortXyzPoints(p, static_cast<size_t>(count));
   size_t rows = count > 0 ? 1 : 0;
@@ -54,14 +54,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     textInputClose(&in);
     return 0;
   }
-  FUZZ_CHECK(shape.pointCapacity >= lines);
+  FUZZ_CHECK(shape.pointCapacity >= lines - shape.header);
   const size_t rows = checkPoints(&in, shape, lines);
   textInputRewind(&in);
 
   std::string grid;
   TextOutput out;
   if (!textOutputBegin(&out, drainToString, &grid, kFuzzOutputBlock)) return 0;
-  FoldResult result = foldXyzList(&in, shape.pointCapacity, &out);
+  FoldResult result = foldXyzList(&in, shape, &out);
   FUZZ_CHECK(textOutputEnd(&out));
   textInputClose(&in);
   if (result != FoldResult::ok) return 0;

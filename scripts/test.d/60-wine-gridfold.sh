@@ -155,6 +155,22 @@ scenario_kanji() {
   check "kanji input name: TMP1.csv in the input's folder" kanji_tmp1
 }
 
+# --- a list that begins with a line of column names ------------------------------------------------
+scenario_header() {
+  app
+  local steps header=$OUT/header
+  mkdir -p "$header"
+  { printf 'X,Y,Z\r\n'; cat "$IN/points.xyz"; } >"$header/points.xyz"
+  cp "$BIN/plotvane.exe" "$header/"
+  mapfile -t steps < <(start_steps "$header/points.xyz" header.err)
+  (cd "$OUT/empty" && drive header "${steps[@]}" wait-exit viewer-dialog status area \
+    capture "$(winpath "$OUT/header.ppm")" click 107 wait-exit)
+  check "header line: TMP1.csv as for the list without it" same_file "$header/TMP1.csv" "$IN/reference-points.csv"
+  check "header line: the viewer opens on TMP1.csv, status 未出力" has_line header "status 未出力"
+  check "header line: the viewer shows the surface (the reference rasterizer's picture)" \
+    compare_preview header-preview header.ppm "$IN/reference-points.csv" "$(value_of header area)"
+}
+
 # --- a Western Windows: code page 1252 ------------------------------------------------------------------
 # é (0xE9) is a character of its own there, not a lead byte: the folder part ends at the backslash
 # after it, for gridfold's TMP1.csv and for the name plotvane proposes.
@@ -214,4 +230,4 @@ scenario_alone() {
 }
 
 # Where 32-bit programs are emulated, the first list covers every flow of the converter once on win32.
-stage_main wine-gridfold "first bad" first second by_cwd by_path kanji western bad alone
+stage_main wine-gridfold "first bad" first second by_cwd by_path kanji header western bad alone

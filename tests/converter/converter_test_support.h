@@ -22,7 +22,7 @@ inline std::string foldText(const std::string& list) {
   } else {
     TextOutput out;
     textOutputBegin(&out, drainToString, &grid);
-    if (foldXyzList(&in, shape.pointCapacity, &out) != FoldResult::ok) grid = "<out of memory>";
+    if (foldXyzList(&in, shape, &out) != FoldResult::ok) grid = "<out of memory>";
     textOutputEnd(&out);
   }
   textInputClose(&in);

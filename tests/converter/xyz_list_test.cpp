@@ -23,7 +23,7 @@ std::vector<XyzPoint> scan(const std::string& list, int64_t capacity = 1000) {
   TextInput in;
   textInputOpenMemory(&in, list.data(), list.size());
   std::vector<XyzPoint> points(static_cast<size_t>(capacity));
-  int64_t count = readXyzPoints(&in, points.data(), capacity);
+  int64_t count = readXyzPoints(&in, points.data(), capacity, false);
   textInputClose(&in);
   points.resize(count < 0 ? 0 : static_cast<size_t>(count));
   return points;
@@ -51,7 +51,14 @@ TEST(ValidateXyzList, CountsLinesOfTwoCommasAndNamesTheFirstBadOne) {
       {"carriage returns only", "1,2,3\r4,5,6\r", 0, -1},
       {"one line", "1,2,3\n", 1, 1},
       {"CR LF", "1,2,3\r\n4,5,6\r\n", 2, 2},
-      {"header line", "X,Y,Z\n1,2,3\n", 2, 2},
+      {"header line", "X,Y,Z\n1,2,3\n", 2, 1},
+      {"header of other comma counts", "Easting;Northing;Height\n1,2,3\n", 2, 1},
+      {"digits make a first line data", "X1,Y1,Z1\n1,2,3\n", 2, 2},
+      {"blank first line is no header", "\r\n1,2,3\n", 0, 0},
+      {"bad second line after a header", "X,Y,Z\r\n1,2\r\n", -1, 1},
+      {"header alone", "X,Y,Z\r\n", -1, -1},
+      {"header, then a line without line end", "X,Y,Z\n1,2,3", -1, -1},
+      {"no second header", "X,Y,Z\n1,2,3\nX,Y,Z,W\n", -2, 3},
       {"first line short", "1,2\n1,2,3\n", 0, 1},
       {"first line long", "1,2,3,4\n", 0, 3},
       {"third line bad", "1,2,3\n4,5,6\n7,8\n9,10,11\n", -2, 1},
@@ -107,7 +114,7 @@ TEST(ReadXyzPoints, NeverStoresMoreThanTheRoomItIsGiven) {
   ASSERT_EQ(validateXyzList(&in, &shape), 1);
   EXPECT_EQ(shape.pointCapacity, 1 + 3001 / 3);
   std::vector<XyzPoint> points(static_cast<size_t>(shape.pointCapacity) + 1, XyzPoint{-7, -7, -7});
-  EXPECT_EQ(readXyzPoints(&in, points.data(), shape.pointCapacity), shape.pointCapacity);
+  EXPECT_EQ(readXyzPoints(&in, points.data(), shape.pointCapacity, false), shape.pointCapacity);
   EXPECT_TRUE(samePoint(points[1000], XyzPoint{3001, 3002, 3003}));
   EXPECT_TRUE(samePoint(points.back(), XyzPoint{-7, -7, -7}));  // the guard record is untouched
   textInputClose(&in);
@@ -266,7 +273,7 @@ TEST(FoldXyzList, WritesTheGridFileByteForByte) {
        "XYZ,1.000000\r\n0.000000,2.000000\r\n1.000000,4.000000,6.000000"},
       {"duplicates written twice, smaller Z first", "1,0,2\n2,1,5\n1,0,2\n1,1,9\n2,1,5\n1,1,4\n",
        "XYZ,1.000000,1.000000\r\n0.000000,2.000000,2.000000\r\n1.000000,4.000000,9.000000,5.000000,5.000000"},
-      {"header line becomes a point", "X,Y,Z\n1,1,1\n", "XYZ,0.000000\r\n0.000000,0.000000\r\n1.000000,1.000000"},
+      {"names further down become a point", "1,1,1\nX,Y,Z\n", "XYZ,0.000000\r\n0.000000,0.000000\r\n1.000000,1.000000"},
       {"signs and rounding", "-,-0.125,2.5\n0.0000004,-0.125,-0.0000004\n",
        "XYZ,-0.000000,0.000000\r\n-0.125000,2.500000,-0.000000"},
       {"zero and negative zero rows merge", "2,-0,6\n1,0,5\n", "XYZ,1.000000,2.000000\r\n0.000000,5.000000,6.000000"},
@@ -280,6 +287,20 @@ TEST(FoldXyzList, WritesTheGridFileByteForByte) {
   for (const Case& c : cases) EXPECT_EQ(foldText(c.list), c.grid) << c.name;
 }
 
+// A first line of column names changes nothing: the grid is that of the list without it.
+TEST(FoldXyzList, AHeaderLineIsNeitherCheckedNorAPoint) {
+  const std::string list = "2,1,5\n1,1,4\n1,0,2\n2,0,3\n";
+  const std::string grid = foldText(list);
+  ASSERT_EQ(grid.compare(0, 4, "XYZ,"), 0);
+  for (const char* header : {"X,Y,Z", "x,y,z", "\x93\x8c,\x96\x6b,\x95\x57\x8d\x82", "\"X\",\"Y\",\"Z\"", "+.-,,"}) {
+    for (const char* lineEnd : {"\n", "\r\n"}) {
+      std::string withEnds = list;
+      for (size_t at = 0; (at = withEnds.find('\n', at)) != std::string::npos; at += 2) withEnds.replace(at, 1, lineEnd);
+      EXPECT_EQ(foldText(header + std::string(lineEnd) + withEnds), grid) << header << " with " << (lineEnd[1] ? "CR LF" : "LF");
+    }
+  }
+}
+
 TEST(FoldXyzList, ReportsAPointArrayThatCannotBeHad) {
   std::string list = "1,2,3\n";
   TextInput in;
@@ -287,7 +308,7 @@ TEST(FoldXyzList, ReportsAPointArrayThatCannotBeHad) {
   std::string grid;
   TextOutput out;
   textOutputBegin(&out, drainToString, &grid);
-  EXPECT_EQ(foldXyzList(&in, std::numeric_limits<int64_t>::max() / 2, &out), FoldResult::outOfMemory);
+  EXPECT_EQ(foldXyzList(&in, XyzListShape{false, std::numeric_limits<int64_t>::max() / 2, 0}, &out), FoldResult::outOfMemory);
   textOutputEnd(&out);
   textInputClose(&in);
   EXPECT_EQ(grid, "");
