@@ -20,6 +20,7 @@
 #include "common/text_input.h"
 #include "common/text_output.h"
 #include "converter/xyz_list.h"
+#include "platform/input_file.h"
 #include "platform/output_file.h"
 
 namespace {
@@ -82,7 +83,7 @@ void writeInput(const std::string& path, int columns, int rows) {
 // Our conversion, as plotvane-cli fold does it.
 bool foldFile(const char* inputPath, const char* outputPath) {
   TextInput in;
-  if (textInputOpen(&in, inputPath).kind != IoResult::ok) return false;
+  if (inputFileOpen(&in, inputPath).kind != IoResult::ok) return false;
   XyzListShape shape;
   if (validateXyzList(&in, &shape) <= 0) {
     textInputClose(&in);

@@ -10,6 +10,7 @@
 
 #include "common/numbers.h"
 #include "common/text_output.h"
+#include "platform/input_file.h"
 #include "viewer/dxf_writer.h"
 #include "viewer/point_table.h"
 
@@ -43,7 +44,7 @@ struct Grid {
   long long fileBytes = 0;
   Grid() {
     TextInput in;
-    textInputOpen(&in, gridPath().c_str());
+    inputFileOpen(&in, gridPath().c_str());
     readGridFile(&in, &table, &extents);
     textInputClose(&in);
     FILE* f = std::fopen(gridPath().c_str(), "rb");
@@ -64,7 +65,7 @@ void BM_ReadGridFile(benchmark::State& state) {
     PointTable table{};
     Extents extents{};
     TextInput in;
-    textInputOpen(&in, gridPath().c_str());
+    inputFileOpen(&in, gridPath().c_str());
     readGridFile(&in, &table, &extents);
     textInputClose(&in);
     benchmark::DoNotOptimize(extents);

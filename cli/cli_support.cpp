@@ -4,7 +4,8 @@
 #include <cstring>
 
 #include "common/path_text.h"
-#include "platform/file_system.h"
+#include "platform/console.h"
+#include "platform/input_file.h"
 
 namespace {
 
@@ -39,11 +40,14 @@ bool readOption(const CliOption* options, size_t optionCount, int argc, char** a
   return false;
 }
 
-void printReadFailure(const char* path, int error) {
-  std::fprintf(stderr, "plotvane-cli: cannot read %s: %s\n", path, std::strerror(error));
-}
-
 }  // namespace
+
+void cliError(const std::string& message) { consoleWriteError("plotvane-cli: " + message + "\n"); }
+
+int cliFileError(const char* verb, const std::string& path, int error) {
+  cliError(std::string("cannot ") + verb + " " + path + ": " + std::strerror(error));
+  return 1;
+}
 
 bool cliReadArguments(int argc, char** argv, const CliOption* options, size_t optionCount,
                       const char** positionals, int maxPositionals) {
@@ -62,25 +66,25 @@ bool cliReadArguments(int argc, char** argv, const CliOption* options, size_t op
 }
 
 int cliUsageError(const std::string& message) {
-  std::fprintf(stderr, "plotvane-cli: %s (try --help)\n", message.c_str());
+  cliError(message + " (try --help)");
   return 1;
 }
 
 std::string cliFileNamePart(const std::string& path) {
-  size_t cut = lastPathSeparator(path, kSeparators, pathLeadBytes());
+  size_t cut = lastPathSeparator(path, kSeparators);
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
 std::string cliSiblingPath(const std::string& path, const std::string& name) {
-  size_t cut = lastPathSeparator(path, kSeparators, pathLeadBytes());
+  size_t cut = lastPathSeparator(path, kSeparators);
   return cut == std::string::npos ? name : path.substr(0, cut + 1) + name;
 }
 
 bool cliReadTable(const char* path, bool twoRow, PointTable* table, Extents* extents) {
   TextInput in;
-  IoResult opened = textInputOpen(&in, path);
+  IoResult opened = inputFileOpen(&in, path);
   if (opened.kind != IoResult::ok) {
-    printReadFailure(path, opened.error);
+    cliFileError("read", path, opened.error);
     return false;
   }
   ReadResult result = twoRow ? readTwoRowFile(&in, table, extents) : readGridFile(&in, table, extents);
@@ -88,7 +92,7 @@ bool cliReadTable(const char* path, bool twoRow, PointTable* table, Extents* ext
   textInputClose(&in);
   if (result == ReadResult::outOfMemory || readError != 0) {
     releaseTable(table);
-    printReadFailure(path, result == ReadResult::outOfMemory ? ENOMEM : readError);
+    cliFileError("read", path, result == ReadResult::outOfMemory ? ENOMEM : readError);
     return false;
   }
   return true;

@@ -20,9 +20,13 @@ struct CliOption {
 bool cliReadArguments(int argc, char** argv, const CliOption* options, size_t optionCount,
                       const char** positionals, int maxPositionals);
 
+// Prints "plotvane-cli: message" and a line end on the error stream.
+void cliError(const std::string& message);
+// Prints "plotvane-cli: cannot VERB PATH: the system's message" and returns exit status 1.
+int cliFileError(const char* verb, const std::string& path, int error);
 // Prints "plotvane-cli: message (try --help)" and returns exit status 1.
 int cliUsageError(const std::string& message);
-// The part of path after its last "/" or "\" (a byte of a code page 932 character is no "\").
+// The part of path after its last "/" or "\".
 std::string cliFileNamePart(const std::string& path);
 // name in the folder of path.
 std::string cliSiblingPath(const std::string& path, const std::string& name);

@@ -41,9 +41,5 @@ int runDxfCommand(int argc, char** argv) {
   if (!cliReadTable(input, method.twoD, &table, &extents)) return 1;
   IoResult saved = saveDxfFile(outputPath.c_str(), table, method);
   releaseTable(&table);
-  if (saved.kind != IoResult::ok) {
-    std::fprintf(stderr, "plotvane-cli: cannot write %s: %s\n", outputPath.c_str(), std::strerror(saved.error));
-    return 1;
-  }
-  return 0;
+  return saved.kind == IoResult::ok ? 0 : cliFileError("write", outputPath, saved.error);
 }

@@ -8,25 +8,19 @@
 #include "common/text_input.h"
 #include "common/text_output.h"
 #include "converter/xyz_list.h"
+#include "platform/input_file.h"
 #include "platform/output_file.h"
 
 namespace {
 
 int reportBadLine(const char* path, int64_t checkResult, const XyzListShape& shape) {
-  long long line = static_cast<long long>(1 - checkResult);
+  std::string where = std::string(path) + ": line " + std::to_string(1 - checkResult) + ": ";
   if (shape.badLineCommas < 0) {
-    std::fprintf(stderr, "plotvane-cli: %s: line %lld: no line end; the list needs at least one line X,Y,Z\n",
-                 path, line);
+    cliError(where + "no line end; the list needs at least one line X,Y,Z");
   } else {
-    long long commas = static_cast<long long>(shape.badLineCommas);
-    std::fprintf(stderr, "plotvane-cli: %s: line %lld: %lld comma%s where X,Y,Z needs exactly 2\n", path, line,
-                 commas, commas == 1 ? "" : "s");
+    int64_t commas = shape.badLineCommas;
+    cliError(where + std::to_string(commas) + (commas == 1 ? " comma" : " commas") + " where X,Y,Z needs exactly 2");
   }
-  return 1;
-}
-
-int failure(const char* what, const char* path, int error) {
-  std::fprintf(stderr, "plotvane-cli: cannot %s %s: %s\n", what, path, std::strerror(error));
   return 1;
 }
 
@@ -43,10 +37,10 @@ int foldInto(TextInput* in, const XyzListShape& shape, OutputFile* file, const c
   textInputClose(in);
   if (result != FoldResult::ok || readError != 0) {
     outputFileDiscard(file);
-    return readError != 0 ? failure("read", input, readError) : failure("convert", input, ENOMEM);
+    return readError != 0 ? cliFileError("read", input, readError) : cliFileError("convert", input, ENOMEM);
   }
   IoResult committed = outputFileCommit(file);
-  return committed.kind == IoResult::ok ? 0 : failure("write", output, committed.error);
+  return committed.kind == IoResult::ok ? 0 : cliFileError("write", output, committed.error);
 }
 
 }  // namespace
@@ -59,20 +53,20 @@ int runFoldCommand(int argc, char** argv) {
   if (!input || !output) return cliUsageError("fold needs INPUT.xyz and OUTPUT.csv");
 
   TextInput in;
-  IoResult opened = textInputOpen(&in, input);
-  if (opened.kind != IoResult::ok) return failure("read", input, opened.error);
+  IoResult opened = inputFileOpen(&in, input);
+  if (opened.kind != IoResult::ok) return cliFileError("read", input, opened.error);
   XyzListShape shape;
   int64_t checkResult = validateXyzList(&in, &shape);
   if (in.error != 0 || checkResult <= 0) {
     int readError = in.error;
     textInputClose(&in);
-    return readError != 0 ? failure("read", input, readError) : reportBadLine(input, checkResult, shape);
+    return readError != 0 ? cliFileError("read", input, readError) : reportBadLine(input, checkResult, shape);
   }
   IoResult created;
   OutputFile* file = outputFileCreate(output, &created);
   if (!file) {
     textInputClose(&in);
-    return failure("write", output, created.error);
+    return cliFileError("write", output, created.error);
   }
   return foldInto(&in, shape, file, input, output);
 }

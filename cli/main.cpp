@@ -1,9 +1,13 @@
 // plotvane-cli: the viewer's conversion, preview and the converter's fold, from a terminal.
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
+#include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "common/extended_precision.h"
+#include "platform/console.h"
 
 namespace {
 
@@ -29,8 +33,14 @@ const char kUsage[] =
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argvGiven) {
   useExtendedPrecision();  // the preview and the tables are computed as the viewer computes them
+  std::vector<std::string> arguments = consoleArguments(argc, argvGiven);
+  std::vector<char*> pointers;
+  for (std::string& argument : arguments) pointers.push_back(argument.data());
+  pointers.push_back(nullptr);
+  argc = static_cast<int>(arguments.size());
+  char** argv = pointers.data();
   if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     std::fputs(kUsage, argc < 2 ? stderr : stdout);
     return argc < 2 ? 1 : 0;
@@ -39,6 +49,5 @@ int main(int argc, char** argv) {
   if (std::strcmp(argv[1], "preview") == 0) return runPreviewCommand(argc - 2, argv + 2);
   if (std::strcmp(argv[1], "fold") == 0) return runFoldCommand(argc - 2, argv + 2);
   if (std::strcmp(argv[1], "table") == 0) return runTableCommand(argc - 2, argv + 2);
-  std::fprintf(stderr, "plotvane-cli: unknown command '%s' (try --help)\n", argv[1]);
-  return 1;
+  return cliUsageError(std::string("unknown command '") + argv[1] + "'");
 }

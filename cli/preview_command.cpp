@@ -119,7 +119,7 @@ bool writeFile(const std::string& path, const std::string& bytes) {
     result = outputFileCommit(file);
     if (result.kind == IoResult::ok) return true;
   }
-  std::fprintf(stderr, "plotvane-cli: cannot write %s: %s\n", path.c_str(), std::strerror(result.error));
+  cliFileError("write", path, result.error);
   return false;
 }
 
@@ -137,7 +137,7 @@ ClientSize clientAndArea(const char* areaText, PreviewArea* area) {
 int writePicture(const std::vector<CanvasOp>& ops, ClientSize client, const std::string& path) {
   Raster raster;
   if (!rasterInit(&raster, client.width, client.height, kDialogFace)) {
-    std::fprintf(stderr, "plotvane-cli: a %d x %d picture is too large\n", client.width, client.height);
+    cliError("a " + std::to_string(client.width) + " x " + std::to_string(client.height) + " picture is too large");
     return 1;
   }
   rasterReplay(&raster, ops);

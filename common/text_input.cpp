@@ -55,11 +55,9 @@ size_t copyMemoryBlock(TextInput* in) {
 
 }  // namespace
 
-IoResult textInputOpen(TextInput* in, const char* path) {
+IoResult textInputOpenStream(TextInput* in, FILE* file) {
   *in = TextInput{};
-  errno = 0;
-  in->file = std::fopen(path, "rb");
-  if (!in->file) return errno == ENOMEM ? kIoOutOfMemory : ioFailed(errno);
+  in->file = file;
   // Some systems open a folder for reading and fail only at the first read: read a byte now, so
   // that such a path fails here like one that does not open.
   errno = 0;

@@ -21,9 +21,11 @@ struct TextInput {
   int error;   // a read error that ended the data early: its error number; else 0
 };
 
-// Opens path in binary mode. outOfMemory means the file may be fine but memory for reading it
-// ran out; a path that opens but cannot be read (a folder, on some systems) fails here.
-IoResult textInputOpen(TextInput* in, const char* path);
+// Reads a stream opened in binary mode (the platform opens files: platform/input_file.h), which
+// it takes over: it is closed by textInputClose, or here when the opening fails. outOfMemory
+// means the file may be fine but memory for reading it ran out; a stream that cannot be read (a
+// folder, on some systems) fails here.
+IoResult textInputOpenStream(TextInput* in, FILE* file);
 // Reads the given bytes instead of a file; they must outlive the input. False when memory for
 // the buffer ran out.
 bool textInputOpenMemory(TextInput* in, const void* data, size_t size);

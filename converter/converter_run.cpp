@@ -8,6 +8,7 @@
 #include "common/text_output.h"
 #include "converter/xyz_list.h"
 #include "platform/file_system.h"
+#include "platform/input_file.h"
 #include "platform/platform.h"
 
 namespace {
@@ -71,12 +72,12 @@ StepResult openInputFile(ConverterRun* run, TextInput* in) {
     showError(kNoFileChosen);
     return StepResult::refused;
   }
-  IoResult opened = textInputOpen(in, run->inputPath.c_str());
+  IoResult opened = inputFileOpen(in, run->inputPath.c_str());
   return opened.kind == IoResult::ok ? StepResult::done : openFailed(opened, kReadFileError);
 }
 
 bool makeAutoOutputName(ConverterRun* run) {
-  size_t cut = lastPathSeparator(run->tail, directorySeparators(), pathLeadBytes());
+  size_t cut = lastPathSeparator(run->tail, directorySeparators());
   std::string directory = cut == std::string::npos ? std::string() : run->tail.substr(0, cut + 1);
   for (int attempt = 0; attempt < kNameTries; ++attempt) {
     unsigned number;

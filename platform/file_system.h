@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "common/path_text.h"
+#include <cstdio>
 
 // An open file: a descriptor on POSIX, a HANDLE on Windows.
 using SystemFile = intptr_t;
@@ -32,10 +32,15 @@ int systemClose(SystemFile file);
 // name beside `to`, may hold the replaced file while the two swap; it is gone afterwards.
 int systemReplace(const char* from, const char* to, const char* spare);
 void systemRemove(const char* path);
-// Waits that long; the output file's retries of a held target.
+// Waits that long; the output file's retries of a held target. In a file of its own, so that the
+// tests can link a counting one in its place.
 void systemSleep(unsigned milliseconds);
 // A number that no other running process has: temporary names of different processes differ.
 unsigned long systemProcessId();
+
+// --- primitive of the input file --------------------------------------------------------------
+// Opens path for reading in binary mode as a stream of the C library; nullptr with *error set.
+std::FILE* systemOpenForReading(const char* path, int* error);
 
 // --- questions about paths ---------------------------------------------------------------------
 // True when a file or directory of that name exists.
@@ -44,12 +49,3 @@ bool pathExists(const char* path);
 bool fileOpensForReading(const char* path);
 // The bytes that separate directories in the paths this platform's programs are given.
 const char* directorySeparators();
-// The code page of those paths: the active ANSI code page on Windows; 65001 (UTF-8) on POSIX.
-unsigned systemCodePage();
-// Its lead bytes, which decide where a separator is (path_code_page.cpp).
-LeadBytes pathLeadBytes();
-
-// --- test hook ----------------------------------------------------------------------------------
-// Makes pathLeadBytes answer for codePage, as on a Windows of that code page; 0 gives the system's
-// again. The programs never call it.
-void pathCodePageOverride(unsigned codePage);

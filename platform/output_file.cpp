@@ -15,6 +15,7 @@ struct OutputFile {
   char* target;     // the path to replace
   char* temporary;  // nullptr when writing in place (a device or a pipe)
   char* spare;      // a name beside it for the replaced file while the two swap; in temporary's block
+  bool keepTemporary;  // a failed replace left the target's name empty: the new file stays
 };
 
 namespace {
@@ -92,15 +93,21 @@ char* replacedPath(const char* targetPath) {
   return path;
 }
 
-// Moves the complete file onto its target, again while the target is held.
-int replaceTarget(const OutputFile* file) {
+// Moves the complete file onto its target, again while the target is held. A replace that fails
+// after the target's name went empty (Windows' swap can end so, with the old file under the
+// spare name) keeps the new file under its temporary name: no data is lost either way.
+int replaceTarget(OutputFile* file) {
+  bool targetExisted = pathExists(file->target);
   int failing = 0;  // attempts the armed fault fails
   if (gFault.point == OutputFaultPoint::move) failing = gFault.call > 0 ? gFault.call : kReplaceAttempts;
   faultAt(OutputFaultPoint::move);
   for (int attempt = 1;; ++attempt) {
     int error = attempt <= failing ? EACCES : systemReplace(file->temporary, file->target, file->spare);
-    if ((error != EACCES && error != EBUSY) || attempt == kReplaceAttempts) return error;
-    if (attempt > failing) systemSleep(kReplaceWaitMs);
+    if ((error != EACCES && error != EBUSY) || attempt == kReplaceAttempts) {
+      file->keepTemporary = error != 0 && targetExisted && !pathExists(file->target);
+      return error;
+    }
+    systemSleep(kReplaceWaitMs);
   }
 }
 
@@ -112,7 +119,7 @@ OutputFile* outputFileCreate(const char* targetPath, IoResult* result) {
     *result = kIoOutOfMemory;
     return nullptr;
   }
-  *file = OutputFile{0, 0, nullptr, nullptr, nullptr};
+  *file = OutputFile{0, 0, nullptr, nullptr, nullptr, false};
   // A device or a pipe cannot be replaced, only written to.
   int error = systemOpenInPlace(targetPath, &file->handle);
   if (error == 0) return file;
@@ -163,7 +170,7 @@ IoResult outputFileCommit(OutputFile* file) {
   failWith(faultAt(OutputFaultPoint::close) ? EIO : closeError);
   if (file->error == 0 && file->temporary) failWith(replaceTarget(file));
   int error = file->error;
-  if (error != 0 && file->temporary) systemRemove(file->temporary);
+  if (error != 0 && file->temporary && !file->keepTemporary) systemRemove(file->temporary);
   releaseFile(file);
   return error == 0 ? kIoDone : ioFailed(error);
 }

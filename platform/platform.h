@@ -21,6 +21,9 @@ struct SurfacePaint;
 // surfaceEnd finishes the drawing.
 Canvas* surfaceBegin(Dialog* dialog, SurfacePaint* paint);
 void surfaceEnd(Dialog* dialog, Canvas* canvas);
+// Fits the surface to the dialog's layout after it changed (a monitor of another DPI) and asks
+// for a paint, which draws for the new layout.
+void surfaceFit(Dialog* dialog);
 
 // --- controls -------------------------------------------------------------------------------
 void setControlText(Dialog* dialog, int controlId, const char* text);
@@ -38,7 +41,7 @@ void showWaitCursor(Dialog* dialog, bool waiting);
 // --- message boxes and file dialogs ---------------------------------------------------------
 enum class MessageButtons { ok, okCancel };
 enum class MessageAnswer { ok, cancel };
-// Modal message box; owner nullptr means none. Texts are code page 932.
+// Modal message box; owner nullptr means none. Texts, like every text here, are UTF-8.
 MessageAnswer messageBox(Dialog* owner, const char* text, const char* caption, MessageButtons buttons);
 
 struct FileDialogSetup {
@@ -53,7 +56,8 @@ struct FileDialogSetup {
 bool chooseFile(const FileDialogSetup& setup, std::string* path);
 
 // --- process --------------------------------------------------------------------------------
-// Appends text to the standard error stream, if the process has one.
+// Appends text to the standard error stream, if the process has one, in the bytes the programs
+// have always written there: code page 932 on Windows.
 void writeErrorStream(const char* text);
 // Starts a program the way the shell does (default verb, SW_SHOWNORMAL, no owner, no working
 // directory); returns the shell's result code (32 and above means started).

@@ -6,8 +6,9 @@
 The entries (exactly the three programs, the samples, README.txt and LICENSE.txt under one top
 folder); each program's PE image, read with pefile: 32-bit x86, large-address-aware, GUI or
 console as it should be, imports from Windows system DLLs only (a MinGW runtime DLL would be
-missing on the users' machines), the application manifest (asInvoker, Windows 7 to 11; for the
-GUI programs system DPI awareness and the common controls 6), the version resource; the texts in
+missing on the users' machines), the application manifest (asInvoker, Windows 7 to 11, long
+paths; for the GUI programs per-monitor DPI awareness, the system's before Windows 10 1703, and
+the common controls 6), the version resource; the texts in
 code page 932 with CR LF. VERSION is the one in CMakeLists.txt's project(). Prints one line per
 check; exit status 0 when all pass, 1 otherwise. Needs Debian's python3-pefile (/usr/bin/python3).
 """
@@ -43,6 +44,7 @@ ASM_V1 = "urn:schemas-microsoft-com:asm.v1"
 ASM_V3 = "urn:schemas-microsoft-com:asm.v3"
 COMPATIBILITY = "urn:schemas-microsoft-com:compatibility.v1"
 WINDOWS_SETTINGS = "http://schemas.microsoft.com/SMI/2005/WindowsSettings"
+WINDOWS_SETTINGS_2016 = "http://schemas.microsoft.com/SMI/2016/WindowsSettings"
 SUPPORTED_OS = {
     "Windows 7": "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
     "Windows 8": "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
@@ -103,10 +105,18 @@ def check_manifest(name, pe):
     missing = [system for system, guid in SUPPORTED_OS.items() if guid not in systems]
     check(f"{name}: manifest names Windows 7 to 10/11 as supported", not missing,
           "missing " + ", ".join(missing) if missing else "")
+    long_paths = [e.text.strip().lower() for e in manifest.iter(f"{{{WINDOWS_SETTINGS_2016}}}longPathAware")]
+    check(f"{name}: manifest declares long paths", long_paths == ["true"], "" if long_paths == ["true"] else repr(long_paths))
     if PROGRAMS[name] != 2:
         return
     dpi = [e.text.strip().lower() for e in manifest.iter(f"{{{WINDOWS_SETTINGS}}}dpiAware")]
-    check(f"{name}: manifest declares system DPI awareness", dpi == ["true"], "" if dpi == ["true"] else repr(dpi))
+    check(f"{name}: manifest declares system DPI awareness for Windows before 10 1607", dpi == ["true"],
+          "" if dpi == ["true"] else repr(dpi))
+    # Windows takes the first value it knows: per-monitor v2 from 10 1703 on, else the system DPI.
+    awareness = [[v.strip().lower() for v in e.text.split(",")]
+                 for e in manifest.iter(f"{{{WINDOWS_SETTINGS_2016}}}dpiAwareness")]
+    check(f"{name}: manifest declares per-monitor v2 DPI awareness, system awareness as its fallback",
+          awareness == [["permonitorv2", "system"]], "" if awareness == [["permonitorv2", "system"]] else repr(awareness))
     controls = [e.get("version") for e in manifest.iter(f"{{{ASM_V1}}}assemblyIdentity")
                 if e.get("name") == "Microsoft.Windows.Common-Controls"]
     check(f"{name}: manifest depends on the common controls 6", controls == ["6.0.0.0"],

@@ -1,10 +1,9 @@
 #include "viewer/output_name.h"
 
 #include "common/path_text.h"
-#include "platform/file_system.h"
 
 std::string fileNamePart(const std::string& path) {
-  size_t slash = lastPathSeparator(path, "\\", pathLeadBytes());
+  size_t slash = lastPathSeparator(path, "\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 

@@ -3,8 +3,7 @@
 
 #include <string>
 
-// The file-name part of a path: the text after its last backslash (in the code page paths are
-// written in), or the whole path.
+// The file-name part of a path: the text after its last backslash, or the whole path.
 std::string fileNamePart(const std::string& path);
 // The save dialog's initial name: the file-name part with its last extension replaced by ".dxf".
 std::string outputName(const std::string& path);

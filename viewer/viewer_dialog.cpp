@@ -6,6 +6,7 @@
 #include "common/command_line.h"
 #include "common/extended_precision.h"
 #include "common/text_input.h"
+#include "platform/input_file.h"
 #include "viewer/dxf_writer.h"
 #include "viewer/output_name.h"
 
@@ -15,6 +16,8 @@ namespace {
 
 constexpr char kStatusNotSaved[] = "未出力";
 constexpr char kStatusSaved[] = "保存完了";
+constexpr char kStatusReadFailed[] = "読込エラー";
+constexpr char kStatusWriteFailed[] = "書込みエラー";
 constexpr char kReadError[] = "読込エラー: ";
 constexpr char kWriteError[] = "書込みエラー: ";
 constexpr char kOutOfMemoryText[] = "メモリ確保に失敗しました";
@@ -56,20 +59,23 @@ ReadResult readTable(TextInput* in, Dimension dimension) {
                                       : readGridFile(in, &gViewer.table, &gViewer.extents);
 }
 
-// Reads path with the reader of the dimension and draws it. A file that does not open leaves the
-// table, the stale flag and the preview as they were; one whose reading fails partway leaves the
-// table stale, so that nothing partial is drawn or saved.
+// A load that failed: the table is stale, so that the file loaded before is neither drawn again
+// nor saved under the new file's name; the status bar says so, and the error stream why.
+FlowOutcome loadFailed(Dialog* dialog, int error) {
+  reportError(kReadError, std::strerror(error));
+  setStatusText(dialog, kStatusReadFailed);
+  return FlowOutcome::carryOn;
+}
+
+// Reads path with the reader of the dimension and draws it.
 FlowOutcome loadTable(Dialog* dialog, const std::string& path, Dimension dimension) {
-  TextInput in;
-  IoResult opened = textInputOpen(&in, path.c_str());
-  if (opened.kind == IoResult::outOfMemory) return outOfMemory(dialog);  // the file itself may be fine
-  if (opened.kind == IoResult::failed) {
-    reportError(kReadError, std::strerror(opened.error));
-    return FlowOutcome::carryOn;
-  }
   // The reader replaces the table; until it has succeeded nothing may draw or save it, not even
   // the paint requests that the memory message lets through.
   gViewer.tableStale = true;
+  TextInput in;
+  IoResult opened = inputFileOpen(&in, path.c_str());
+  if (opened.kind == IoResult::outOfMemory) return outOfMemory(dialog);  // the file itself may be fine
+  if (opened.kind == IoResult::failed) return loadFailed(dialog, opened.error);
   showWaitCursor(dialog, true);
   ReadResult result = readTable(&in, dimension);
   int readError = in.error;
@@ -78,8 +84,7 @@ FlowOutcome loadTable(Dialog* dialog, const std::string& path, Dimension dimensi
     showWaitCursor(dialog, false);
     if (result == ReadResult::outOfMemory) return outOfMemory(dialog);
     releaseTable(&gViewer.table);
-    reportError(kReadError, std::strerror(readError));
-    return FlowOutcome::carryOn;
+    return loadFailed(dialog, readError);
   }
   drawTable(dialog, dimension, nullptr);
   textInputClose(&in);
@@ -92,24 +97,24 @@ Dimension checkedDimension(Dialog* dialog) {
   return isButtonChecked(dialog, ID_TWO_D) ? Dimension::twoD : Dimension::threeD;
 }
 
+// The load's last steps: the save dialog's proposal and, after a load that succeeded, the status.
+FlowOutcome finishLoad(Dialog* dialog, const std::string& path, FlowOutcome outcome) {
+  if (outcome != FlowOutcome::carryOn) return outcome;
+  gViewer.outputName = outputName(path);
+  if (!gViewer.tableStale) setStatusText(dialog, kStatusNotSaved);
+  return FlowOutcome::carryOn;
+}
+
 // The start-up file is a grid file, whatever the Dimension buttons say.
 FlowOutcome loadStartupFile(Dialog* dialog) {
-  FlowOutcome outcome = loadTable(dialog, gViewer.startupPath, Dimension::threeD);
-  if (outcome != FlowOutcome::carryOn) return outcome;
-  gViewer.outputName = outputName(gViewer.startupPath);
-  setStatusText(dialog, kStatusNotSaved);
-  return FlowOutcome::carryOn;
+  return finishLoad(dialog, gViewer.startupPath, loadTable(dialog, gViewer.startupPath, Dimension::threeD));
 }
 
 FlowOutcome loadCommand(Dialog* dialog) {
   std::string path;
   if (!chooseFile(kOpenDialog, &path)) return FlowOutcome::carryOn;
   setControlText(dialog, ID_FILE_NAME_LABEL, fileNamePart(path).c_str());
-  FlowOutcome outcome = loadTable(dialog, path, checkedDimension(dialog));
-  if (outcome != FlowOutcome::carryOn) return outcome;
-  gViewer.outputName = outputName(path);
-  setStatusText(dialog, kStatusNotSaved);
-  return FlowOutcome::carryOn;
+  return finishLoad(dialog, path, loadTable(dialog, path, checkedDimension(dialog)));
 }
 
 // Only a grid's table is sized from its file; a two-row table that grew for a long profile
@@ -137,6 +142,7 @@ FlowOutcome saveCommand(Dialog* dialog) {
   if (saved.kind == IoResult::outOfMemory) return outOfMemory(dialog);
   if (saved.kind == IoResult::failed) {
     reportError(kWriteError, std::strerror(saved.error));
+    setStatusText(dialog, kStatusWriteFailed);
     return FlowOutcome::carryOn;
   }
   setStatusText(dialog, kStatusSaved);
@@ -150,14 +156,19 @@ void dimensionChange(Dialog* dialog) {
   gViewer.tableStale = true;
 }
 
-FlowOutcome startFlow(Dialog* dialog) {
-  setControlText(dialog, ID_VERSION_LABEL, kVersionText);
-  gViewer.tableStale = true;
-  if (gEntryOutOfMemory) return outOfMemory(dialog);
+// The preview area from the live layout of the dialog.
+void measurePreviewArea(Dialog* dialog) {
   int panelWidth, panelHeight, dialogWidth, dialogHeight;
   clientSize(dialog, ID_PANEL, &panelWidth, &panelHeight);
   clientSize(dialog, 0, &dialogWidth, &dialogHeight);
   gViewer.previewArea = computePreviewArea(panelWidth, panelHeight, dialogWidth);
+}
+
+FlowOutcome startFlow(Dialog* dialog) {
+  setControlText(dialog, ID_VERSION_LABEL, kVersionText);
+  gViewer.tableStale = true;
+  if (gEntryOutOfMemory) return outOfMemory(dialog);
+  measurePreviewArea(dialog);
   checkButton(dialog, ID_THREE_D);
   checkButton(dialog, ID_FACE);
   if (gViewer.startupPath.empty()) return FlowOutcome::carryOn;
@@ -220,6 +231,11 @@ FlowOutcome viewerCommand(Dialog* dialog, int controlId) {
 }
 
 void viewerClose(Dialog* dialog) { endDialog(dialog, kDialogQuit); }
+
+void viewerLayoutChanged(Dialog* dialog) {
+  measurePreviewArea(dialog);
+  surfaceFit(dialog);
+}
 
 int viewerLeave(intptr_t dialogResult) {
   releaseTable(&gViewer.table);

@@ -17,7 +17,7 @@ struct ViewerState {
   bool tableStale;          // set: the table must be neither drawn nor saved
   PointTable table;
   Extents extents;
-  PreviewArea previewArea;  // set once when the dialog starts
+  PreviewArea previewArea;  // set when the dialog starts, and again when its layout changes
 };
 extern ViewerState gViewer;
 
@@ -50,5 +50,8 @@ void viewerPaint(Dialog* dialog, SurfacePaint* paint);
 FlowOutcome viewerCommand(Dialog* dialog, int controlId);
 // Close request: ends the dialog like the quit button.
 void viewerClose(Dialog* dialog);
+// The dialog was laid out anew (moved to a monitor of another DPI): the preview area is measured
+// again and the surface fitted to it; the next paint draws the table for the new area.
+void viewerLayoutChanged(Dialog* dialog);
 // After the dialog has ended: releases the table; returns the process's exit status.
 int viewerLeave(intptr_t dialogResult);

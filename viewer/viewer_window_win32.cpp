@@ -6,6 +6,7 @@
 
 #include "platform/platform.h"
 #include "platform/polyline_batch/polyline_batch.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_handles.h"
 #include "viewer/viewer_controls.h"
 
@@ -24,9 +25,15 @@ struct Canvas {
 
 namespace {
 
-constexpr char kSurfaceClass[] = "PlotvaneSurface";
+constexpr wchar_t kSurfaceClass[] = L"PlotvaneSurface";
 
-Canvas gCanvas;
+// The window's state for the process: one dialog, one surface, one drawing at a time.
+struct ViewerWindow {
+  Canvas canvas;
+  bool surfaceClassRegistered;
+  int waitDepth;  // showWaitCursor calls not yet ended
+};
+ViewerWindow gWindow;
 
 HWND control(Dialog* dialog, int controlId) { return GetDlgItem(dialogWindow(dialog), controlId); }
 
@@ -40,7 +47,7 @@ void fillBackground(HWND surface, HDC dc) {
 // Runs the dialog's paint flow into dc, which already shows the background.
 void paintThrough(HWND surface, HDC dc) {
   SurfacePaint paint{dc};
-  SendMessageA(GetParent(surface), kSurfacePaintMessage, 0, reinterpret_cast<LPARAM>(&paint));
+  SendMessageW(GetParent(surface), kSurfacePaintMessage, 0, reinterpret_cast<LPARAM>(&paint));
 }
 
 LRESULT onSurfacePaint(HWND surface) {
@@ -75,7 +82,7 @@ LRESULT CALLBACK surfaceProc(HWND surface, UINT message, WPARAM wParam, LPARAM l
     case WM_ERASEBKGND: return onSurfaceEraseBackground(surface, reinterpret_cast<HDC>(wParam));
     case WM_NCHITTEST: return HTTRANSPARENT;  // clicks belong to the dialog
   }
-  return DefWindowProcA(surface, message, wParam, lParam);
+  return DefWindowProcW(surface, message, wParam, lParam);
 }
 
 RECT rectInDialog(HWND dialog, HWND window) {
@@ -86,36 +93,45 @@ RECT rectInDialog(HWND dialog, HWND window) {
 }
 
 // The surface covers the preview side of the client area: right of the left panel, above the
-// status bar. It lies on top of the controls, and the few that reach into it (the Method group
-// box is a pixel wider than the panel) get WS_CLIPSIBLINGS, so that no repaint of theirs can
-// break the frame.
-HWND createSurface(HWND dialog) {
-  static bool registered = false;
-  HINSTANCE instance = GetModuleHandleA(nullptr);
-  if (!registered) {
-    WNDCLASSA surfaceClass{};
-    surfaceClass.lpfnWndProc = surfaceProc;
-    surfaceClass.hInstance = instance;
-    surfaceClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    surfaceClass.lpszClassName = kSurfaceClass;
-    registered = RegisterClassA(&surfaceClass) != 0;
-  }
+// status bar.
+RECT surfaceArea(HWND dialog) {
   RECT area{};
   GetClientRect(dialog, &area);
   if (HWND panel = GetDlgItem(dialog, ID_PANEL)) area.left = rectInDialog(dialog, panel).right;
   // The style, not IsWindowVisible: during WM_INITDIALOG the dialog itself is not shown yet.
   HWND bar = GetDlgItem(dialog, ID_STATUS_BAR);
-  if (bar && (GetWindowLongPtrA(bar, GWL_STYLE) & WS_VISIBLE)) area.bottom = rectInDialog(dialog, bar).top;
-  HWND surface = CreateWindowExA(0, kSurfaceClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, area.left, area.top,
+  if (bar && (GetWindowLongPtrW(bar, GWL_STYLE) & WS_VISIBLE)) area.bottom = rectInDialog(dialog, bar).top;
+  return area;
+}
+
+// The surface lies on top of the controls, and the few that reach into it (the Method group box is
+// a pixel wider than the panel) get WS_CLIPSIBLINGS, so that no repaint of theirs can break the
+// frame.
+void clipSiblingsUnder(HWND dialog, HWND surface, const RECT& area) {
+  for (HWND sibling = GetWindow(dialog, GW_CHILD); sibling; sibling = GetWindow(sibling, GW_HWNDNEXT)) {
+    RECT overlap, siblingRect = rectInDialog(dialog, sibling);
+    if (sibling != surface && IntersectRect(&overlap, &siblingRect, &area))
+      SetWindowLongPtrW(sibling, GWL_STYLE, GetWindowLongPtrW(sibling, GWL_STYLE) | WS_CLIPSIBLINGS);
+  }
+}
+
+HWND createSurface(HWND dialog) {
+  HINSTANCE instance = GetModuleHandleW(nullptr);
+  if (!gWindow.surfaceClassRegistered) {
+    WNDCLASSW surfaceClass{};
+    surfaceClass.lpfnWndProc = surfaceProc;
+    surfaceClass.hInstance = instance;
+    surfaceClass.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    surfaceClass.lpszClassName = kSurfaceClass;
+    gWindow.surfaceClassRegistered = RegisterClassW(&surfaceClass) != 0;
+  }
+  RECT area = surfaceArea(dialog);
+  HWND surface = CreateWindowExW(0, kSurfaceClass, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, area.left, area.top,
                                  area.right - area.left, area.bottom - area.top, dialog,
                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(kSurfaceControlId)), instance, nullptr);
   if (!surface) return nullptr;
   SetWindowPos(surface, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  for (HWND sibling = GetWindow(dialog, GW_CHILD); sibling; sibling = GetWindow(sibling, GW_HWNDNEXT)) {
-    RECT overlap, siblingRect = rectInDialog(dialog, sibling);
-    if (sibling != surface && IntersectRect(&overlap, &siblingRect, &area))
-      SetWindowLongPtrA(sibling, GWL_STYLE, GetWindowLongPtrA(sibling, GWL_STYLE) | WS_CLIPSIBLINGS);
-  }
+  clipSiblingsUnder(dialog, surface, area);
   return surface;
 }
 
@@ -153,7 +169,7 @@ Canvas* surfaceBegin(Dialog* dialog, SurfacePaint* paint) {
   HWND surface = GetDlgItem(window, kSurfaceControlId);
   if (!surface) surface = createSurface(window);
   if (!surface) return nullptr;  // GetDC(nullptr) would draw on the whole screen
-  Canvas* canvas = &gCanvas;
+  Canvas* canvas = &gWindow.canvas;
   canvas->surface = surface;
   if (paint) {
     canvas->dc = paint->dc;
@@ -188,22 +204,33 @@ void surfaceEnd(Dialog*, Canvas* canvas) {
   canvas->dc = nullptr;
 }
 
+void surfaceFit(Dialog* dialog) {
+  HWND window = dialogWindow(dialog);
+  HWND surface = GetDlgItem(window, kSurfaceControlId);
+  if (!surface) return;  // made to the new layout at the first drawing
+  RECT area = surfaceArea(window);
+  MoveWindow(surface, area.left, area.top, area.right - area.left, area.bottom - area.top, FALSE);
+  clipSiblingsUnder(window, surface, area);
+  // The next paint draws the table for the new preview area.
+  InvalidateRect(surface, nullptr, TRUE);
+}
+
 void setControlText(Dialog* dialog, int controlId, const char* text) {
-  SetWindowTextA(control(dialog, controlId), text);
+  SetWindowTextW(control(dialog, controlId), wideText(text).c_str());
 }
 
 bool isButtonChecked(Dialog* dialog, int controlId) {
-  return SendDlgItemMessageA(dialogWindow(dialog), controlId, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return SendDlgItemMessageW(dialogWindow(dialog), controlId, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 namespace {
 
 bool isRadioButton(HWND window) {
-  LONG_PTR type = GetWindowLongPtrA(window, GWL_STYLE) & BS_TYPEMASK;
+  LONG_PTR type = GetWindowLongPtrW(window, GWL_STYLE) & BS_TYPEMASK;
   return type == BS_AUTORADIOBUTTON || type == BS_RADIOBUTTON;
 }
 
-bool startsGroup(HWND window) { return (GetWindowLongPtrA(window, GWL_STYLE) & WS_GROUP) != 0; }
+bool startsGroup(HWND window) { return (GetWindowLongPtrW(window, GWL_STYLE) & WS_GROUP) != 0; }
 
 }  // namespace
 
@@ -220,9 +247,9 @@ void checkButton(Dialog* dialog, int controlId) {
   }
   for (HWND other = first; other; other = GetWindow(other, GW_HWNDNEXT)) {
     if (other != first && startsGroup(other)) break;
-    if (other != button && isRadioButton(other)) SendMessageA(other, BM_SETCHECK, BST_UNCHECKED, 0);
+    if (other != button && isRadioButton(other)) SendMessageW(other, BM_SETCHECK, BST_UNCHECKED, 0);
   }
-  SendMessageA(button, BM_SETCHECK, BST_CHECKED, 0);
+  SendMessageW(button, BM_SETCHECK, BST_CHECKED, 0);
 }
 
 void showControl(Dialog* dialog, int controlId, bool visible) {
@@ -230,7 +257,8 @@ void showControl(Dialog* dialog, int controlId, bool visible) {
 }
 
 void setStatusText(Dialog* dialog, const char* text) {
-  SendMessageA(control(dialog, ID_STATUS_BAR), SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(text));  // part 0
+  std::wstring wide = wideText(text);
+  SendMessageW(control(dialog, ID_STATUS_BAR), SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(wide.c_str()));  // part 0
 }
 
 void clientSize(Dialog* dialog, int controlId, int* width, int* height) {
@@ -243,9 +271,30 @@ void clientSize(Dialog* dialog, int controlId, int* width, int* height) {
 
 void endDialog(Dialog* dialog, int result) { EndDialog(dialogWindow(dialog), result); }
 
-void showWaitCursor(Dialog*, bool waiting) {
-  static int depth = 0;
-  static HCURSOR previous = nullptr;
-  if (waiting && depth++ == 0) previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
-  if (!waiting && depth > 0 && --depth == 0) SetCursor(previous);
+namespace {
+
+// The window of the dialog under the pointer, or nullptr when the pointer is elsewhere: the
+// cursor there is not the dialog's to set.
+HWND windowUnderPointer(HWND dialog, POINT* pointer) {
+  if (!GetCursorPos(pointer)) return nullptr;
+  HWND under = WindowFromPoint(*pointer);
+  return under && (under == dialog || IsChild(dialog, under)) ? under : nullptr;
+}
+
+}  // namespace
+
+// While a command blocks the dialog, no WM_SETCURSOR arrives: the wait cursor is set directly, and
+// only over the dialog. Afterwards the window under the pointer sets the cursor it would have, as
+// it does for every move of the pointer.
+void showWaitCursor(Dialog* dialog, bool waiting) {
+  HWND window = dialogWindow(dialog);
+  POINT pointer;
+  if (waiting && gWindow.waitDepth++ == 0) {
+    if (windowUnderPointer(window, &pointer)) SetCursor(LoadCursor(nullptr, IDC_WAIT));
+  } else if (!waiting && gWindow.waitDepth > 0 && --gWindow.waitDepth == 0) {
+    if (HWND under = windowUnderPointer(window, &pointer)) {
+      LRESULT hit = SendMessageW(under, WM_NCHITTEST, 0, MAKELPARAM(pointer.x, pointer.y));
+      SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELPARAM(hit, WM_MOUSEMOVE));
+    }
+  }
 }

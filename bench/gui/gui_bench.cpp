@@ -21,6 +21,7 @@
 #include "common/extended_precision.h"
 #include "common/text_input.h"
 #include "platform/canvas_list/canvas_list.h"
+#include "platform/input_file.h"
 #include "viewer/point_table.h"
 #include "viewer/preview.h"
 
@@ -111,7 +112,7 @@ PreviewArea timeViewer(const std::string& exe, const std::string& grid, int repa
 
 std::vector<CanvasOp> previewOps(const std::string& grid, const PreviewArea& area) {
   TextInput in;
-  if (textInputOpen(&in, grid.c_str()).kind != IoResult::ok) fail("cannot open the grid file");
+  if (inputFileOpen(&in, grid.c_str()).kind != IoResult::ok) fail("cannot open the grid file");
   PointTable table{};
   Extents extents{};
   if (readGridFile(&in, &table, &extents) != ReadResult::ok) fail("the grid does not fit in memory");

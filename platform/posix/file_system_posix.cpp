@@ -5,7 +5,6 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -64,13 +63,14 @@ int systemReplace(const char* from, const char* to, const char*) { return std::r
 
 void systemRemove(const char* path) { unlink(path); }
 
-void systemSleep(unsigned milliseconds) {
-  timespec wait{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
-  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
-  }
-}
-
 unsigned long systemProcessId() { return static_cast<unsigned long>(getpid()); }
+
+std::FILE* systemOpenForReading(const char* path, int* error) {
+  errno = 0;
+  std::FILE* file = std::fopen(path, "rb");
+  if (!file) *error = errno;
+  return file;
+}
 
 bool pathExists(const char* path) {
   struct stat st;
@@ -86,6 +86,3 @@ bool fileOpensForReading(const char* path) {
 
 // Tests and the batch tool also meet Windows paths here.
 const char* directorySeparators() { return "\\/"; }
-
-// Names are UTF-8 here (or single-byte): a separator byte always separates.
-unsigned systemCodePage() { return 65001; }

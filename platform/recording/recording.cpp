@@ -37,6 +37,10 @@ Canvas* surfaceBegin(Dialog*, SurfacePaint*) {
   return &gRecording.canvas;
 }
 void surfaceEnd(Dialog*, Canvas*) {}
+void surfaceFit(Dialog*) {
+  StandInAllocations standIn;
+  log("fit");
+}
 
 void setControlText(Dialog*, int controlId, const char* text) {
   StandInAllocations standIn;

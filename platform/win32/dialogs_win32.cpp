@@ -1,5 +1,6 @@
 // The dialog services both programs share on Win32: message boxes, the common file dialogs, the
-// shell start and the standard error stream.
+// shell start and the standard error stream. Texts and paths arrive as UTF-8 and reach Windows
+// as UTF-16.
 #include <windows.h>
 
 #include <commdlg.h>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/wide_text.h"
 #include "platform/win32/win32_handles.h"
 
 namespace {
@@ -16,38 +18,45 @@ namespace {
 // Far beyond MAX_PATH, so that long paths come back whole.
 constexpr DWORD kFileNameBufferSize = 32768;
 
+// What the programs have always written to their error stream: code page 932.
+constexpr unsigned kErrorStreamCodePage = 932;
+
 }  // namespace
 
 MessageAnswer messageBox(Dialog* owner, const char* text, const char* caption, MessageButtons buttons) {
   UINT type = buttons == MessageButtons::okCancel ? MB_OKCANCEL : MB_OK;
-  return MessageBoxA(dialogWindow(owner), text, caption, type) == IDOK ? MessageAnswer::ok : MessageAnswer::cancel;
+  int answer = MessageBoxW(dialogWindow(owner), wideText(text).c_str(), wideText(caption).c_str(), type);
+  return answer == IDOK ? MessageAnswer::ok : MessageAnswer::cancel;
 }
 
 bool chooseFile(const FileDialogSetup& setup, std::string* path) {
   // The filter is pairs of zero-terminated texts, closed by an empty one.
-  std::string filter = std::string(setup.filterName) + '\0' + setup.filterSpec + '\0' + '\0';
-  std::vector<char> fileName(kFileNameBufferSize, '\0');
-  path->copy(fileName.data(), fileName.size() - 1);
+  std::wstring filter = wideText(setup.filterName) + L'\0' + wideText(setup.filterSpec) + L'\0' + L'\0';
+  std::wstring title = wideText(setup.title), extension = wideText(setup.defaultExtension);
+  std::vector<wchar_t> fileName(kFileNameBufferSize, L'\0');
+  std::wstring initial = wideText(path->c_str());
+  initial.copy(fileName.data(), fileName.size() - 1);
 
-  OPENFILENAMEA dialog{};
+  OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = nullptr;
   dialog.lpstrFilter = filter.c_str();
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = fileName.data();
-  dialog.nMaxFile = kFileNameBufferSize;  // in characters, which are bytes here
+  dialog.nMaxFile = kFileNameBufferSize;  // in characters, not bytes
   dialog.lpstrInitialDir = nullptr;
-  dialog.lpstrTitle = setup.title;
-  dialog.lpstrDefExt = setup.defaultExtension;
+  dialog.lpstrTitle = title.c_str();
+  dialog.lpstrDefExt = extension.c_str();
   dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-  BOOL chosen = setup.save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog);
+  BOOL chosen = setup.save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
   if (!chosen) return false;
-  *path = fileName.data();
+  *path = utf8Text(fileName.data());
   return true;
 }
 
 long long shellStart(const char* file, const char* parameters) {
-  HINSTANCE result = ShellExecuteA(nullptr, nullptr, file, parameters, nullptr, SW_SHOWNORMAL);
+  HINSTANCE result =
+      ShellExecuteW(nullptr, nullptr, wideText(file).c_str(), wideText(parameters).c_str(), nullptr, SW_SHOWNORMAL);
   return static_cast<long long>(reinterpret_cast<INT_PTR>(result));
 }
 
@@ -56,9 +65,9 @@ void writeErrorStream(const char* text) {
   if (error == nullptr || error == INVALID_HANDLE_VALUE) return;  // started from the desktop
   // Text mode: every line end leaves as CR LF.
   std::string bytes;
-  for (const char* p = text; *p; ++p) {
-    if (*p == '\n') bytes += '\r';
-    bytes += *p;
+  for (char c : codePageText(text, kErrorStreamCodePage)) {
+    if (c == '\n') bytes += '\r';
+    bytes += c;
   }
   DWORD written;
   WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);

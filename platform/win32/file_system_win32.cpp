@@ -7,6 +7,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
+
+#include "platform/win32/replace_calls.h"
+#include "platform/win32/wide_text.h"
 
 namespace {
 
@@ -23,9 +27,7 @@ int errorNumber(DWORD code) {
     case ERROR_INVALID_NAME:
     case ERROR_FILENAME_EXCED_RANGE: return ENOENT;
     case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_UNABLE_TO_REMOVE_REPLACED:   // both files kept their names:
-    case ERROR_UNABLE_TO_MOVE_REPLACEMENT:  // the target was held
+    case ERROR_SHARING_VIOLATION:  // a target another program holds: tried again
     case ERROR_LOCK_VIOLATION:
     case ERROR_WRITE_PROTECT:
     case ERROR_CURRENT_DIRECTORY: return EACCES;
@@ -49,41 +51,52 @@ int systemOpenInPlace(const char*, SystemFile*) { return ENOTSUP; }
 
 namespace {
 
-// The path of the file that a symbolic link names, in resolved (kResolvedSize bytes); false when
-// target is no link or cannot be followed.
-constexpr DWORD kResolvedSize = 32768;
-bool followLink(const char* target, char* resolved) {
-  DWORD attributes = GetFileAttributesA(target);
+// The path of the file that a symbolic link names; false when target is no link or cannot be
+// followed.
+bool followLink(const std::wstring& target, std::string* resolved) {
+  DWORD attributes = GetFileAttributesW(target.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-  HANDLE handle = CreateFileA(target, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  HANDLE handle = CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
-  DWORD length = GetFinalPathNameByHandleA(handle, resolved, kResolvedSize, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  std::wstring path(32768, L'\0');
+  DWORD length = GetFinalPathNameByHandleW(handle, path.data(), static_cast<DWORD>(path.size()),
+                                           FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
   CloseHandle(handle);
-  if (length == 0 || length >= kResolvedSize) return false;
-  // Without the "\\?\" prefix: C:\... and \\server\..., the forms every program takes.
-  if (std::strncmp(resolved, "\\\\?\\UNC\\", 8) == 0) {
-    std::memmove(resolved + 2, resolved + 8, length - 8 + 1);
-  } else if (std::strncmp(resolved, "\\\\?\\", 4) == 0) {
-    std::memmove(resolved, resolved + 4, length - 4 + 1);
+  if (length == 0 || length >= path.size()) return false;
+  path.resize(length);
+  // Without the "\\?\" prefix: C:\... and \\server\..., the forms every program takes; the file
+  // functions here add it again where a path needs it.
+  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+    path.replace(0, 8, L"\\\\");
+  } else if (path.rfind(L"\\\\?\\", 0) == 0) {
+    path.erase(0, 4);
   }
+  *resolved = utf8Text(path.c_str(), path.size());
   return true;
 }
 
 }  // namespace
 
 // A save through a symbolic link replaces the file the link names, as on POSIX systems; the link
-// stays.
+// stays. Out of memory, the path as given: creating the temporary file then fails the same way.
 size_t systemReplacedPath(const char* target, char* out, size_t outSize) {
-  static char resolved[kResolvedSize];
-  const char* path = followLink(target, resolved) ? resolved : target;
+  std::string resolved;
+  std::wstring wide;
+  const char* path = target;
+  try {
+    if (widePath(target, &wide) && followLink(wide, &resolved)) path = resolved.c_str();
+  } catch (const std::bad_alloc&) {
+  }
   size_t length = std::strlen(path);
   if (outSize > length) std::memcpy(out, path, length + 1);
   return length;
 }
 
 int systemCreateNew(const char* path, const char*, SystemFile* file) {
-  HANDLE handle = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  std::wstring name;
+  if (!widePath(path, &name)) return ENOMEM;
+  HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return lastError();
   *file = reinterpret_cast<SystemFile>(handle);
   return 0;
@@ -107,33 +120,81 @@ int systemFlush(SystemFile file) { return FlushFileBuffers(handleOf(file)) ? 0 :
 
 int systemClose(SystemFile file) { return CloseHandle(handleOf(file)) ? 0 : lastError(); }
 
+ReplaceCalls gReplaceCalls{ReplaceFileW, MoveFileExW};
+
+namespace {
+
+constexpr DWORD kMoveOnto = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+
+bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+int moveOnto(const std::wstring& from, const std::wstring& to) {
+  return gReplaceCalls.moveFile(from.c_str(), to.c_str(), kMoveOnto) ? 0 : lastError();
+}
+
+// After a swap that failed. ReplaceFile may have moved the old file to the spare name and left
+// the target's name empty (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2): it goes back first; should it
+// not, the new file takes the name, or both stay where they are for the user and the target's
+// name stays empty (the output file then keeps the new one). With both files under their own
+// names again, as after every other error, a plain move still saves where the swap was refused
+// in part (some network shares and file systems do).
+int afterFailedSwap(const std::wstring& from, const std::wstring& to, const std::wstring& spare) {
+  if (!exists(to) && exists(spare) && !gReplaceCalls.moveFile(spare.c_str(), to.c_str(), 0)) {
+    int error = moveOnto(from, to);
+    if (error == 0) DeleteFileW(spare.c_str());
+    return error;
+  }
+  return moveOnto(from, to);
+}
+
+}  // namespace
+
 // An existing target is swapped with ReplaceFile, which gives the new file the old one's security
 // descriptor, attributes and streams; spare holds the old one until the swap is done.
 int systemReplace(const char* from, const char* to, const char* spare) {
-  DWORD attributes = GetFileAttributesA(to);
-  if (attributes == INVALID_FILE_ATTRIBUTES)
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : lastError();
+  std::wstring source, target, backup;
+  if (!widePath(from, &source) || !widePath(to, &target) || !widePath(spare, &backup)) return ENOMEM;
+  DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return moveOnto(source, target);
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EISDIR;  // never swapped away
-  if (ReplaceFileA(to, from, spare, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
-    DeleteFileA(spare);
+  // Windows refuses to replace a read-only file, and so do we, even where a move would not.
+  if (attributes & FILE_ATTRIBUTE_READONLY) return EPERM;
+  if (gReplaceCalls.replaceFile(target.c_str(), source.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
+                                nullptr, nullptr)) {
+    DeleteFileW(backup.c_str());
     return 0;
   }
-  DWORD code = GetLastError();
-  // The old file went to spare but the new one could not follow: the old one goes back.
-  if (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) MoveFileExA(spare, to, MOVEFILE_REPLACE_EXISTING);
-  return errorNumber(code);
+  return afterFailedSwap(source, target, backup);
 }
 
-void systemRemove(const char* path) { DeleteFileA(path); }
-
-void systemSleep(unsigned milliseconds) { Sleep(milliseconds); }
+void systemRemove(const char* path) {
+  std::wstring name;
+  if (widePath(path, &name)) DeleteFileW(name.c_str());
+}
 
 unsigned long systemProcessId() { return GetCurrentProcessId(); }
 
-bool pathExists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+std::FILE* systemOpenForReading(const char* path, int* error) {
+  std::wstring name;
+  if (!widePath(path, &name)) {
+    *error = ENOMEM;
+    return nullptr;
+  }
+  errno = 0;
+  std::FILE* file = _wfopen(name.c_str(), L"rb");
+  if (!file) *error = errno;
+  return file;
+}
+
+bool pathExists(const char* path) {
+  std::wstring name;
+  return widePath(path, &name) && GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool fileOpensForReading(const char* path) {
-  HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+  std::wstring name;
+  if (!widePath(path, &name)) return false;
+  HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   CloseHandle(handle);
@@ -141,5 +202,3 @@ bool fileOpensForReading(const char* path) {
 }
 
 const char* directorySeparators() { return "\\"; }
-
-unsigned systemCodePage() { return GetACP(); }

@@ -12,9 +12,11 @@
 
 #include "common/text_input.h"
 #include "common/text_output.h"
+#include "platform/input_file.h"
 #include "platform/output_file.h"
 #include "tests/common/fault_operator_new.h"
 #include "tests/common/fault_support.h"
+#include "tests/counted_sleep.h"
 
 namespace fs = std::filesystem;
 
@@ -78,7 +80,7 @@ TEST_F(FaultIo, TextInputTellsMemoryFromAnUnreadableFile) {
     const std::string path = c.path.string();
     TextInput in;
     if (c.failAllocation) failAllocationAfter(0);
-    IoResult opened = textInputOpen(&in, path.c_str());
+    IoResult opened = inputFileOpen(&in, path.c_str());
     allocationFailuresOff();
     EXPECT_EQ(opened.kind, c.kind) << c.name;
     EXPECT_EQ(opened.error, c.errorNumber) << c.name;
@@ -135,22 +137,26 @@ TEST_F(FaultIo, OutputFileFaultsAtEveryWriteAndAtTheCommit) {
     OutputFault fault;
     bool writeFails;  // outputFileWrite reports the failure itself
     int errorNumber;
+    int waits;  // between attempts at a held target
   } cases[] = {
-      {"no fault", {OutputFaultPoint::none, 0}, false, 0},
-      {"first write", {OutputFaultPoint::write, 1}, true, ENOSPC},
-      {"last write", {OutputFaultPoint::write, 3}, true, ENOSPC},
-      {"first write, half written", {OutputFaultPoint::shortWrite, 1}, true, ENOSPC},
-      {"second write, half written", {OutputFaultPoint::shortWrite, 2}, true, ENOSPC},
-      {"flush", {OutputFaultPoint::flush, 0}, false, EIO},
-      {"close", {OutputFaultPoint::close, 0}, false, EIO},
-      {"move onto the target", {OutputFaultPoint::move, 0}, false, EACCES},
-      {"second write moves half, then goes on", {OutputFaultPoint::partialWrite, 2}, false, 0},
-      {"target held for two attempts", {OutputFaultPoint::move, 2}, false, 0},
+      {"no fault", {OutputFaultPoint::none, 0}, false, 0, 0},
+      {"first write", {OutputFaultPoint::write, 1}, true, ENOSPC, 0},
+      {"last write", {OutputFaultPoint::write, 3}, true, ENOSPC, 0},
+      {"first write, half written", {OutputFaultPoint::shortWrite, 1}, true, ENOSPC, 0},
+      {"second write, half written", {OutputFaultPoint::shortWrite, 2}, true, ENOSPC, 0},
+      {"flush", {OutputFaultPoint::flush, 0}, false, EIO, 0},
+      {"close", {OutputFaultPoint::close, 0}, false, EIO, 0},
+      {"move onto the target, held throughout", {OutputFaultPoint::move, 0}, false, EACCES, 10},
+      {"second write moves half, then goes on", {OutputFaultPoint::partialWrite, 2}, false, 0, 0},
+      {"target held for two attempts", {OutputFaultPoint::move, 2}, false, 0, 2},
   };
-  const std::string block(1000, 'x');
+  // Varied bytes: a write that restarted or skipped part of its block would show.
+  std::string block(1000, '\0');
+  for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>('A' + i * 7 % 53);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     put(target, "old");
+    countedSleepsReset();
     IoResult created;
     outputFileInjectFailure(c.fault);
     OutputFile* file = outputFileCreate(target.string().c_str(), &created);
@@ -160,6 +166,8 @@ TEST_F(FaultIo, OutputFileFaultsAtEveryWriteAndAtTheCommit) {
     EXPECT_EQ(written, !c.writeFails);
     IoResult committed = outputFileCommit(file);
     EXPECT_EQ(committed.error, c.errorNumber);
+    EXPECT_EQ(countedSleeps(), c.waits);
+    EXPECT_EQ(countedSleepMilliseconds(), 100ull * c.waits);
     if (c.errorNumber == 0) {
       EXPECT_EQ(committed.kind, IoResult::ok);
       EXPECT_EQ(outputFileWriteCalls(), c.fault.point == OutputFaultPoint::partialWrite ? 4 : 3);

@@ -10,6 +10,7 @@
 #include "common/path_text.h"
 #include "common/text_input.h"
 #include "common/text_output.h"
+#include "platform/input_file.h"
 #include "platform/output_file.h"
 
 #ifndef _WIN32
@@ -50,6 +51,8 @@ TEST(TextInput, StopsAtTheFirstCtrlZAndItsCarriageReturnsChangeNoField) {
       {std::string("a\0b", 3), std::string("a\0b", 3)},
       {"\r\x1a\r", ""},
       {"1.5\r\n-2\r,3\r\r\n4\r5,6\r", "1.5\n-2,3\n45,6"},
+      // A Ctrl-Z in the first of several blocks ends the data, not only its block.
+      {"1,2\x1a" + std::string(70000, '\n') + "3,4\n" + std::string(70000, '5'), "1,2"},
   };
   auto fields = [](const std::string& bytes) {
     TextInput in;
@@ -86,7 +89,7 @@ TEST(TextInput, WorksAcrossBlockBoundariesAndRewinds) {
   std::fclose(f);
 
   TextInput in;
-  ASSERT_EQ(textInputOpen(&in, path.c_str()).kind, IoResult::ok);
+  ASSERT_EQ(inputFileOpen(&in, path.c_str()).kind, IoResult::ok);
   EXPECT_EQ(readAll(&in), expected);
   textInputRewind(&in);
   EXPECT_EQ(readAll(&in), expected);
@@ -94,11 +97,11 @@ TEST(TextInput, WorksAcrossBlockBoundariesAndRewinds) {
   textInputClose(&in);
   std::remove(path.c_str());
 
-  IoResult missing = textInputOpen(&in, (::testing::TempDir() + "no/such/file").c_str());
+  IoResult missing = inputFileOpen(&in, (::testing::TempDir() + "no/such/file").c_str());
   EXPECT_EQ(missing.kind, IoResult::failed);
   EXPECT_EQ(missing.error, ENOENT);
   // A folder is no file, on every system.
-  EXPECT_EQ(textInputOpen(&in, ::testing::TempDir().c_str()).kind, IoResult::failed);
+  EXPECT_EQ(inputFileOpen(&in, ::testing::TempDir().c_str()).kind, IoResult::failed);
 }
 
 TEST(TextOutput, BuffersLargeAndSmallWritesInOrder) {
@@ -163,32 +166,6 @@ TEST(CommandLine, OneQuotedPathLosesItsMarks) {
       {"", ""},
   };
   for (const Case& c : cases) EXPECT_EQ(pathFromTail(c.tail), c.path) << c.tail;
-}
-
-// Where the folder part ends depends on the code page: in 932 a lead byte takes the next byte
-// with it, a backslash included; in 1252 and UTF-8 every backslash separates.
-TEST(PathText, LastSeparatorFollowsTheCodePage) {
-  struct Case {
-    unsigned codePage;
-    std::string path;
-    size_t expected;
-  } cases[] = {
-      {932, "C:\\a\\b.csv", 4},
-      {932, "C:\\データ\\表.csv", 9},  // 表 is 0x95 0x5C
-      {932, "表", std::string::npos},
-      {932, "ソ表", std::string::npos},   // ソ is 0x83 0x5C
-      {932, "\xb1\\x", 1},               // a half-width kana is one byte of its own
-      {932, "x/y\\z", 3},
-      {932, "", std::string::npos},
-      {932, "C:\\Users\\Jos\xe9\\pts.xyz", 8},  // 0xE9 is a lead byte here
-      {1252, "C:\\Users\\Jos\xe9\\pts.xyz", 13},
-      {1252, "C:\\データ\\表.csv", 11},  // the second byte of 表 is a backslash here
-      {65001, "C:\\Users\\Jos\xc3\xa9\\pts.xyz", 14},
-      {936, "\x81\\\\", 2},
-  };
-  for (const Case& c : cases)
-    EXPECT_EQ(lastPathSeparator(c.path, "\\", leadBytesOfCodePage(c.codePage)), c.expected) << c.codePage << " " << c.path;
-  EXPECT_EQ(lastPathSeparator("x/y\\z/w", "\\/", leadBytesOfCodePage(932)), 5u);
 }
 
 TEST(OutputFile, ReplacesTheTargetOnlyWhenComplete) {

@@ -243,27 +243,22 @@ TEST_F(ConverterRunTest, CandidateCounterRunsOnAndSkipsZero) {
   EXPECT_EQ(run.candidateCounter, 1);
 }
 
-TEST_F(ConverterRunTest, NamesCutAtRealBackslashesOfTheActiveCodePage) {
-  // 表 and ソ end in the byte of a backslash in code page 932; the directory still ends at the
-  // last real separator. In 1252 é (0xE9) is one character, not a lead byte.
+// Paths are UTF-8 whatever the system's code page: the directory ends at the last separator.
+TEST_F(ConverterRunTest, NamesCutAtTheLastSeparatorOfUtf8Paths) {
   struct Case {
-    unsigned codePage;
     const char* name;
     const char* directory;
-  } cases[] = {{932, "表.xyz", ""},
-               {932, "ソ\\表.xyz", "ソ\\"},
-               {932, "表\\ソ.xyz", "表\\"},
-               {1252, "Jos\xe9\\pts.xyz", "Jos\xe9\\"},
-               {65001, "Jos\xc3\xa9\\pts.xyz", "Jos\xc3\xa9\\"}};
+  } cases[] = {{"表.xyz", ""},
+               {"ソ\\表.xyz", "ソ\\"},
+               {"Zoë\\pts.xyz", "Zoë\\"},
+               {"한글 측량\\\xF0\x9F\x93\x90.xyz", "한글 측량\\"}};
   for (const Case& c : cases) {
-    pathCodePageOverride(c.codePage);
     ConverterRun run{};
     run.tail = inData("") + c.name;
     ASSERT_TRUE(makeAutoOutputName(&run));
     EXPECT_EQ(run.outputPath, inData("") + c.directory + "TMP1.csv") << c.name;
     EXPECT_EQ(run.viewerPath, inData("") + c.directory + "plotvane.exe") << c.name;
   }
-  pathCodePageOverride(0);
 }
 
 TEST_F(ConverterRunTest, TailWithoutDirectoryNamesFilesInTheWorkingDirectory) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/input_file.h"
 #include "tests/hostile/hostile_support.h"
 
 namespace {
@@ -166,7 +167,7 @@ TEST(HostileReaders, FilesReadByPathGiveTheSameTables) {
     SCOPED_TRACE(std::string(c.file) + (c.grid ? " as a grid" : " as a two-row file"));
     Loaded l;
     TextInput in;
-    ASSERT_EQ(textInputOpen(&in, (std::string(PV_TEST_DATA_DIR) + "/hostile/" + c.file).c_str()).kind, IoResult::ok);
+    ASSERT_EQ(inputFileOpen(&in, (std::string(PV_TEST_DATA_DIR) + "/hostile/" + c.file).c_str()).kind, IoResult::ok);
     l.result = c.grid ? readGridFile(&in, &l.table, &l.extents) : readTwoRowFile(&in, &l.table, &l.extents);
     EXPECT_EQ(in.error, 0);
     textInputClose(&in);

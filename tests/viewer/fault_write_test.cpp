@@ -105,8 +105,9 @@ TEST_F(ViewerWriteFailure, AtEveryWriteAndAtTheCommitOfEachMethod) {
       EXPECT_EQ(outcome, FlowOutcome::carryOn);
       std::vector<std::string> reported = saved;
       reported.back() = std::string("stderr 書込みエラー: ") + std::strerror(f.errorNumber) + "\n";
+      reported.push_back("status 書込みエラー");
       EXPECT_EQ(takeEvents(), reported);
-      EXPECT_EQ(recording().statusText, "未出力");
+      EXPECT_EQ(recording().waitCursor, 0);
       EXPECT_EQ(readFile(kTarget), kOldDrawing);
       EXPECT_EQ(folderEntries(), folder);  // no temporary file left
       if (HasFailure()) return;

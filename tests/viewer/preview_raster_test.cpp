@@ -292,7 +292,12 @@ TEST(PolylineBatch, GivesThePixelsOfTheOperations) {
     std::vector<CanvasOp> ops;
     int width, height;
     size_t mostHanded;  // points handed over at most
-  } cases[] = {{"500 x 500 grid", grid(500), 380, 200, 500 * 500 * 2 / 3}, {"random walk", walk, 100, 80, walk.size()}};
+  } cases[] = {{"500 x 500 grid", grid(500), 380, 200, 500 * 500 * 2 / 3},
+               {"random walk", walk, 100, 80, walk.size()},
+               {"a steep line from a painted pixel",
+                {{CanvasOp::moveTo, 10, 10, 0, 0}, {CanvasOp::lineTo, 11, 10, 0, 0},
+                 {CanvasOp::moveTo, 10, 10, 0, 0}, {CanvasOp::lineTo, 10, 3, 0, 0}},
+                30, 20, 4}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Raster direct, batched;

@@ -79,8 +79,9 @@ TEST_F(ViewerReadFailure, ReadFailingPartwayIsReportedAndNothingPartialIsDrawnOr
     ++failures;
     EXPECT_THAT(takeEvents(), ElementsAre("openDialog ファイルを開く []", "text 105 big.csv",
                                           "stderr 読込エラー: " + std::string(std::strerror(EIO)) + "\n",
-                                          "status 未出力"));
+                                          "status 読込エラー"));
     EXPECT_TRUE(gViewer.tableStale);
+    EXPECT_EQ(recording().waitCursor, 0);
     viewerPaint(recordingDialog(), nullptr);
     click(ID_SAVE_BUTTON);
     EXPECT_TRUE(events().empty());
@@ -114,16 +115,17 @@ TEST_F(ViewerSaveFailure, TargetThatCannotBeCreatedIsReportedNotCompleted) {
     recording().events.clear();
     recording().errorStream.clear();
     save(c.target);
-    ASSERT_EQ(events().size(), 2u) << c.target;
+    ASSERT_EQ(events().size(), 3u) << c.target;
     EXPECT_EQ(events()[0], kSaveDialog);
     EXPECT_THAT(events()[1], StartsWith("stderr 書込みエラー: ")) << c.target;
+    EXPECT_EQ(events()[2], "status 書込みエラー");
+    EXPECT_EQ(recording().waitCursor, 0) << c.target;
     EXPECT_THAT(recording().errorStream, StartsWith("書込みエラー: "));
     EXPECT_EQ(recording().errorStream.back(), '\n');
     EXPECT_GT(recording().errorStream.size(), std::strlen("書込みエラー: \n"));
     if (c.message) {
       EXPECT_EQ(recording().errorStream, std::string("書込みエラー: ") + c.message + "\n");
     }
-    EXPECT_EQ(recording().statusText, "未出力") << c.target;
     EXPECT_THAT(folderEntries(), ElementsAre("folder.dxf", "grid.csv", "plain.txt")) << c.target;
     EXPECT_TRUE(folderEntries("folder.dxf").empty());
   }
@@ -143,8 +145,7 @@ TEST_F(ViewerSaveFailure, WriteFailureKeepsTheExistingTarget) {
     FileSizeLimit full(4096);
     save("grid.dxf");
   }
-  EXPECT_THAT(events(), ElementsAre(kSaveDialog, "stderr 書込みエラー: File too large\n"));
-  EXPECT_EQ(recording().statusText, "未出力");
+  EXPECT_THAT(events(), ElementsAre(kSaveDialog, "stderr 書込みエラー: File too large\n", "status 書込みエラー"));
   EXPECT_EQ(readFile("grid.dxf"), "the drawing saved last week\r\n");
   EXPECT_THAT(folderEntries(), ElementsAre("grid.csv", "grid.dxf"));  // no temporary file left
 
