@@ -60,5 +60,6 @@ bool chooseFile(const FileDialogSetup& setup, std::string* path);
 // have always written there: code page 932 on Windows.
 void writeErrorStream(const char* text);
 // Starts a program the way the shell does (default verb, SW_SHOWNORMAL, no owner, no working
-// directory); returns the shell's result code (32 and above means started).
+// directory); returns the shell's result code (32 and above means started). A program path, or
+// parameters that are one path, of MAX_PATH characters or more go in their short form.
 long long shellStart(const char* file, const char* parameters);

@@ -45,6 +45,15 @@ ASM_V3 = "urn:schemas-microsoft-com:asm.v3"
 COMPATIBILITY = "urn:schemas-microsoft-com:compatibility.v1"
 WINDOWS_SETTINGS = "http://schemas.microsoft.com/SMI/2005/WindowsSettings"
 WINDOWS_SETTINGS_2016 = "http://schemas.microsoft.com/SMI/2016/WindowsSettings"
+# Functions that would read or give texts and paths in the system's code page; their W forms are
+# the ones the programs use.
+ANSI_TEXT_FUNCTIONS = {
+    "GetCommandLineA", "CreateFileA", "DeleteFileA", "MoveFileExA", "ReplaceFileA", "GetFileAttributesA",
+    "GetFinalPathNameByHandleA", "GetFullPathNameA", "GetShortPathNameA", "fopen", "_open",
+    "GetOpenFileNameA", "GetSaveFileNameA", "ShellExecuteA", "ShellExecuteExA", "DialogBoxParamA",
+    "MessageBoxA", "SetWindowTextA", "SendMessageA", "SendDlgItemMessageA", "CreateWindowExA",
+    "RegisterClassA", "DefWindowProcA", "CommandLineToArgvA",
+}
 SUPPORTED_OS = {
     "Windows 7": "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
     "Windows 8": "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
@@ -144,6 +153,10 @@ def check_program(name, data, version):
     foreign = [dll for dll in dlls if dll.lower() not in SYSTEM_DLLS]
     check(f"{name}: imports system DLLs only", dlls and not foreign,
           ("not system DLLs: " + ", ".join(foreign) + "; all: " if foreign else "") + ", ".join(dlls))
+    functions = {entry.name.decode("ascii", "replace")
+                 for dll in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []) for entry in dll.imports if entry.name}
+    ansi = sorted(functions & ANSI_TEXT_FUNCTIONS)
+    check(f"{name}: texts and paths cross to Windows as UTF-16 (no ANSI text functions)", not ansi, ", ".join(ansi))
     check_manifest(name, pe)
     fixed = getattr(pe, "VS_FIXEDFILEINFO", [])
     strings = {}

@@ -54,9 +54,34 @@ bool chooseFile(const FileDialogSetup& setup, std::string* path) {
   return true;
 }
 
+namespace {
+
+// The shell starts no program whose path reaches MAX_PATH, and some of its versions fail on such
+// a path among the parameters: such a path is given in its short (8.3) form where the volume keeps
+// one. Shorter texts, and paths without a short form, as they are.
+std::wstring shortFormOfLongPath(const char* file) {
+  std::wstring path = wideText(file);
+  WidePath full;
+  if (path.size() < MAX_PATH || !widePath(file, &full)) return path;
+  DWORD size = GetShortPathNameW(full.text, nullptr, 0);
+  if (size == 0) return path;
+  std::wstring shortPath(size, L'\0');
+  DWORD length = GetShortPathNameW(full.text, shortPath.data(), size);
+  if (length == 0 || length >= size) return path;
+  shortPath.resize(length);
+  if (shortPath.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+    shortPath.replace(0, 8, L"\\\\");
+  } else if (shortPath.rfind(L"\\\\?\\", 0) == 0) {
+    shortPath.erase(0, 4);
+  }
+  return shortPath.size() < MAX_PATH ? shortPath : path;
+}
+
+}  // namespace
+
 long long shellStart(const char* file, const char* parameters) {
-  HINSTANCE result =
-      ShellExecuteW(nullptr, nullptr, wideText(file).c_str(), wideText(parameters).c_str(), nullptr, SW_SHOWNORMAL);
+  HINSTANCE result = ShellExecuteW(nullptr, nullptr, shortFormOfLongPath(file).c_str(),
+                                   shortFormOfLongPath(parameters).c_str(), nullptr, SW_SHOWNORMAL);
   return static_cast<long long>(reinterpret_cast<INT_PTR>(result));
 }
 

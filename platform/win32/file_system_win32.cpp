@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <new>
+
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -53,10 +55,10 @@ namespace {
 
 // The path of the file that a symbolic link names; false when target is no link or cannot be
 // followed.
-bool followLink(const std::wstring& target, std::string* resolved) {
-  DWORD attributes = GetFileAttributesW(target.c_str());
+bool followLink(const wchar_t* target, std::string* resolved) {
+  DWORD attributes = GetFileAttributesW(target);
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
-  HANDLE handle = CreateFileW(target.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+  HANDLE handle = CreateFileW(target, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   std::wstring path(32768, L'\0');
@@ -82,10 +84,10 @@ bool followLink(const std::wstring& target, std::string* resolved) {
 // stays. Out of memory, the path as given: creating the temporary file then fails the same way.
 size_t systemReplacedPath(const char* target, char* out, size_t outSize) {
   std::string resolved;
-  std::wstring wide;
+  WidePath wide;
   const char* path = target;
   try {
-    if (widePath(target, &wide) && followLink(wide, &resolved)) path = resolved.c_str();
+    if (widePath(target, &wide) && followLink(wide.text, &resolved)) path = resolved.c_str();
   } catch (const std::bad_alloc&) {
   }
   size_t length = std::strlen(path);
@@ -94,9 +96,9 @@ size_t systemReplacedPath(const char* target, char* out, size_t outSize) {
 }
 
 int systemCreateNew(const char* path, const char*, SystemFile* file) {
-  std::wstring name;
+  WidePath name;
   if (!widePath(path, &name)) return ENOMEM;
-  HANDLE handle = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE handle = CreateFileW(name.text, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return lastError();
   *file = reinterpret_cast<SystemFile>(handle);
   return 0;
@@ -126,10 +128,10 @@ namespace {
 
 constexpr DWORD kMoveOnto = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
 
-bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
-int moveOnto(const std::wstring& from, const std::wstring& to) {
-  return gReplaceCalls.moveFile(from.c_str(), to.c_str(), kMoveOnto) ? 0 : lastError();
+int moveOnto(const wchar_t* from, const wchar_t* to) {
+  return gReplaceCalls.moveFile(from, to, kMoveOnto) ? 0 : lastError();
 }
 
 // After a swap that failed. ReplaceFile may have moved the old file to the spare name and left
@@ -138,10 +140,10 @@ int moveOnto(const std::wstring& from, const std::wstring& to) {
 // name stays empty (the output file then keeps the new one). With both files under their own
 // names again, as after every other error, a plain move still saves where the swap was refused
 // in part (some network shares and file systems do).
-int afterFailedSwap(const std::wstring& from, const std::wstring& to, const std::wstring& spare) {
-  if (!exists(to) && exists(spare) && !gReplaceCalls.moveFile(spare.c_str(), to.c_str(), 0)) {
+int afterFailedSwap(const wchar_t* from, const wchar_t* to, const wchar_t* spare) {
+  if (!exists(to) && exists(spare) && !gReplaceCalls.moveFile(spare, to, 0)) {
     int error = moveOnto(from, to);
-    if (error == 0) DeleteFileW(spare.c_str());
+    if (error == 0) DeleteFileW(spare);
     return error;
   }
   return moveOnto(from, to);
@@ -152,49 +154,49 @@ int afterFailedSwap(const std::wstring& from, const std::wstring& to, const std:
 // An existing target is swapped with ReplaceFile, which gives the new file the old one's security
 // descriptor, attributes and streams; spare holds the old one until the swap is done.
 int systemReplace(const char* from, const char* to, const char* spare) {
-  std::wstring source, target, backup;
+  WidePath source, target, backup;
   if (!widePath(from, &source) || !widePath(to, &target) || !widePath(spare, &backup)) return ENOMEM;
-  DWORD attributes = GetFileAttributesW(target.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return moveOnto(source, target);
+  DWORD attributes = GetFileAttributesW(target.text);
+  if (attributes == INVALID_FILE_ATTRIBUTES) return moveOnto(source.text, target.text);
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EISDIR;  // never swapped away
   // Windows refuses to replace a read-only file, and so do we, even where a move would not.
   if (attributes & FILE_ATTRIBUTE_READONLY) return EPERM;
-  if (gReplaceCalls.replaceFile(target.c_str(), source.c_str(), backup.c_str(), REPLACEFILE_IGNORE_MERGE_ERRORS,
-                                nullptr, nullptr)) {
-    DeleteFileW(backup.c_str());
+  if (gReplaceCalls.replaceFile(target.text, source.text, backup.text, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                                nullptr)) {
+    DeleteFileW(backup.text);
     return 0;
   }
-  return afterFailedSwap(source, target, backup);
+  return afterFailedSwap(source.text, target.text, backup.text);
 }
 
 void systemRemove(const char* path) {
-  std::wstring name;
-  if (widePath(path, &name)) DeleteFileW(name.c_str());
+  WidePath name;
+  if (widePath(path, &name)) DeleteFileW(name.text);
 }
 
 unsigned long systemProcessId() { return GetCurrentProcessId(); }
 
 std::FILE* systemOpenForReading(const char* path, int* error) {
-  std::wstring name;
+  WidePath name;
   if (!widePath(path, &name)) {
     *error = ENOMEM;
     return nullptr;
   }
   errno = 0;
-  std::FILE* file = _wfopen(name.c_str(), L"rb");
+  std::FILE* file = _wfopen(name.text, L"rb");
   if (!file) *error = errno;
   return file;
 }
 
 bool pathExists(const char* path) {
-  std::wstring name;
-  return widePath(path, &name) && GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES;
+  WidePath name;
+  return widePath(path, &name) && GetFileAttributesW(name.text) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool fileOpensForReading(const char* path) {
-  std::wstring name;
+  WidePath name;
   if (!widePath(path, &name)) return false;
-  HANDLE handle = CreateFileW(name.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+  HANDLE handle = CreateFileW(name.text, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
   CloseHandle(handle);

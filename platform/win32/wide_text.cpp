@@ -29,25 +29,34 @@ bool startsWith(const std::wstring& text, const wchar_t* prefix) { return text.r
 
 }  // namespace
 
-bool widePath(const char* utf8, std::wstring* path) noexcept {
-  try {
-    *path = wideText(utf8);
+bool widePath(const char* utf8, WidePath* path) noexcept {
+  path->text = path->shortText;
+  int length = static_cast<int>(std::strlen(utf8));
+  if (MultiByteToWideChar(CP_UTF8, 0, utf8, length + 1, path->shortText, MAX_PATH) > 0) {
     // Forms the functions already take whole: a "\\?\" path, a device.
-    if (startsWith(*path, L"\\\\?\\") || startsWith(*path, L"\\\\.\\")) return true;
+    if (wcsncmp(path->shortText, L"\\\\?\\", 4) == 0 || wcsncmp(path->shortText, L"\\\\.\\", 4) == 0) return true;
     // The limit is on the full path: a short relative name in a deep folder reaches it too.
-    DWORD size = GetFullPathNameW(path->c_str(), 0, nullptr, nullptr);
-    if (size == 0 || size <= MAX_PATH) return true;  // (size counts the terminating zero)
-    std::wstring full(size, L'\0');
-    DWORD length = GetFullPathNameW(path->c_str(), size, full.data(), nullptr);
-    if (length == 0 || length >= size) return true;  // the folder changed meanwhile: as given
-    full.resize(length);
-    if (startsWith(full, L"\\\\?\\") || startsWith(full, L"\\\\.\\")) {
-      *path = full;
-    } else if (startsWith(full, L"\\\\")) {
-      *path = L"\\\\?\\UNC\\" + full.substr(2);
+    DWORD size = GetFullPathNameW(path->shortText, 0, nullptr, nullptr);  // counts the final zero
+    if (size == 0 || size <= MAX_PATH) return true;
+  }
+  try {
+    std::wstring given = wideText(utf8);
+    if (startsWith(given, L"\\\\?\\") || startsWith(given, L"\\\\.\\")) {
+      path->longText = given;
     } else {
-      *path = L"\\\\?\\" + full;
+      DWORD size = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+      std::wstring full(size, L'\0');
+      DWORD length = size ? GetFullPathNameW(given.c_str(), size, full.data(), nullptr) : 0;
+      full.resize(length < size ? length : 0);
+      if (full.empty()) {
+        path->longText = given;  // the folder changed meanwhile: as given
+      } else if (startsWith(full, L"\\\\")) {
+        path->longText = L"\\\\?\\UNC\\" + full.substr(2);
+      } else {
+        path->longText = L"\\\\?\\" + full;
+      }
     }
+    path->text = path->longText.c_str();
     return true;
   } catch (const std::bad_alloc&) {
     return false;

@@ -15,8 +15,15 @@ std::string utf8Text(const wchar_t* utf16);
 
 // A path as the wide file functions take it whole: from MAX_PATH characters on, its full form
 // with the "\\?\" prefix ("\\?\UNC\" for a share), which lifts the limit of 259 characters; a
-// shorter path as it is. False when memory ran out.
-bool widePath(const char* utf8, std::wstring* path) noexcept;
+// shorter path as it is, converted without memory of its own (so that a save can still clean up
+// when memory has run out).
+struct WidePath {
+  const wchar_t* text;
+  wchar_t shortText[MAX_PATH];
+  std::wstring longText;
+};
+// False when memory for a long path ran out.
+bool widePath(const char* utf8, WidePath* path) noexcept;
 
 // The text in a Windows code page (what the programs' error stream has always carried); the
 // UTF-8 bytes where the system lacks that code page.

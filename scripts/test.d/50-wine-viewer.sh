@@ -137,8 +137,8 @@ scenario_missing() {
   local steps
   mapfile -t steps < <(start_steps "$(winpath "$IN/missing.csv")" missing.err)
   drive missing "${steps[@]}" dialog status rect 199 click-sync 106 no-window 800 click 107 wait-exit
-  check "missing start-up file: status 未出力, nothing drawn, save does nothing" bash -c \
-    'grep -qx "status 未出力" "$0" && grep -qx "rect 199 none" "$0" && grep -qx "no-window ok" "$0"' "$OUT/missing.out"
+  check "missing start-up file: status 読込エラー, nothing drawn, save does nothing" bash -c \
+    'grep -qx "status 読込エラー" "$0" && grep -qx "rect 199 none" "$0" && grep -qx "no-window ok" "$0"' "$OUT/missing.out"
   check "missing start-up file: 読込エラー on the error stream" \
     test "$(error_stream missing.err)" = "読込エラー: No such file or directory"
 }
@@ -195,6 +195,88 @@ scenario_dialogs() {
   check "cancelled save dialog writes nothing" test ! -e "$OUT/surface.dxf"
 }
 
+# --- a load that fails after one that did ------------------------------------------------------------
+# The table loaded before must not be saved under the new name: the dialog says 読込エラー and the
+# save does nothing.
+scenario_failed_load() {
+  local steps
+  mapfile -t steps < <(start_steps "$(winpath "$IN/grid.csv")" failed-load.err)
+  drive failed-load "${steps[@]}" dialog status click 104 open-file "$(winpath "$IN/gone.csv")" text 105 status \
+    click-sync 106 no-window 800 click 107 wait-exit
+  failed_load_said() { has_line failed-load "text 105 gone.csv" && has_line failed-load "status 読込エラー"; }
+  check "failed load after a good one: 105 names the file, status 読込エラー" failed_load_said
+  check "failed load: the save does nothing, no gone.dxf" bash -c \
+    'grep -qx "no-window ok" "$0" && [ ! -e "$1" ]' "$OUT/failed-load.out" "$IN/gone.dxf"
+  check "failed load: 読込エラー on the error stream" test "$(error_stream failed-load.err)" = "読込エラー: No such file or directory"
+}
+
+# --- loads and saves in folders named in any script, and paths near and past 260 characters ----------
+# A target of 250 characters: its temporary file's name passes 260. Wine's common dialogs take no
+# path past 260 characters at all, so the long folder is loaded from the command line here and
+# saved into by the batch tool (scenario cli).
+scenario_unicode() {
+  local steps near long=$OUT/long/$(printf 'x%.0s' $(seq 95))/$(printf 'y%.0s' $(seq 95))/$(printf 'z%.0s' $(seq 95))
+  near=$OUT/near/$(printf 'n%.0s' $(seq $((250 - $(winpath "$OUT/near//near.dxf" | wc -m)))))
+  mkdir -p "$OUT/Zoë" "$OUT/Zoe" "$OUT/한글 측량" "$OUT/📐 測量" "$near" "$long"
+  cp "$IN/surface.csv" "$OUT/Zoë/surface.csv"
+  cp "$IN/grid.csv" "$OUT/Zoe/surface.csv"  # what a code page 932 reading of Zoë would open
+  cp "$IN/surface.csv" "$long/surface.csv"
+  "$CLI" dxf --method face "$IN/surface.csv" "$OUT/unicode-reference.dxf"
+  mapfile -t steps < <(start_steps "" unicode.err)
+  drive unicode "${steps[@]}" dialog area \
+    click 104 open-file "$(winpath "$OUT/Zoë/surface.csv")" text 105 status capture "$(winpath "$OUT/unicode.ppm")" \
+    click 106 save-file "$(winpath "$OUT/한글 측량/面.dxf")" status \
+    click 106 save-file "$(winpath "$OUT/📐 測量/surface.dxf")" status \
+    click 106 save-file "$(winpath "$near/near.dxf")" status click 107 wait-exit
+  check "Zoë/surface.csv loads, not Zoe's: 105, status 未出力" bash -c \
+    'grep -qx "text 105 surface.csv" "$0" && grep -qx "status 未出力" "$0"' "$OUT/unicode.out"
+  check "Zoë/surface.csv: its preview" compare_preview unicode-preview unicode.ppm "$IN/surface.csv" "$(value_of unicode area)"
+  unicode_saved() {
+    [ "$(grep -c "^status 保存完了$" "$OUT/unicode.out")" = 3 ] && same_file "$OUT/한글 측량/面.dxf" "$OUT/unicode-reference.dxf" &&
+      same_file "$OUT/📐 測量/surface.dxf" "$OUT/unicode-reference.dxf"
+  }
+  check "saves into 한글 측량 and 📐 測量, byte-identical to plotvane-cli dxf" unicode_saved
+  check "save to a target of $(winpath "$near/near.dxf" | wc -m) characters" same_file "$near/near.dxf" "$OUT/unicode-reference.dxf"
+  check "nothing on the error stream" test ! -s "$OUT/unicode.err"
+  mapfile -t steps < <(start_steps "$(winpath "$long/surface.csv")" unicode-long.err)
+  drive unicode-long "${steps[@]}" dialog area status capture "$(winpath "$OUT/unicode-long.ppm")" click 107 wait-exit
+  check "start-up load from a folder path of $(winpath "$long" | wc -m) characters: status 未出力" has_line unicode-long "status 未出力"
+  check "start-up load from the long folder: its preview" \
+    compare_preview unicode-long-preview unicode-long.ppm "$IN/surface.csv" "$(value_of unicode-long area)"
+}
+
+# --- a Western Windows: code page 1252 ------------------------------------------------------------------
+# Every text the dialog shows reads as in Japan: buttons, labels, the status after a load and a save,
+# the large-data question.
+scenario_western() {
+  local steps driver line
+  mapfile -t steps < <(start_steps "$(winpath "$IN/cells99.csv")" western.err)
+  rm -f "$OUT/western.ready" "$OUT/western.taken"
+  (wine_env_locale "$WORK" en_US.UTF-8 || exit 1
+    drive western "${steps[@]}" dialog acp text 101 text 102 text 103 text 104 text 106 text 107 text 109 text 110 \
+      text 111 text 112 text 113 status dialog-info signal "$(winpath "$OUT/western.ready")" \
+      await "$(winpath "$OUT/western.taken")" click 106 message ok save-file "$(winpath "$OUT/western.dxf")" status \
+      click 107 wait-exit) &
+  driver=$!
+  for _ in $(seq $((600 * SCALE))); do [ -e "$OUT/western.ready" ] && break; kill -0 $driver 2>/dev/null || break; sleep 0.1; done
+  [ -e "$OUT/western.ready" ] && { wine_env_screenshot "$OUT/western.raw" "$OUT/plotvane-western.png" || log "     $WINE_ENV_ERROR"; }
+  touch "$OUT/western.taken"
+  wait $driver
+  check "Western locale: code page 1252" has_line western "acp 1252"
+  western_texts() {
+    for line in "text 101 Ver.0.10.2" "text 102 Dimension" "text 103 Method" "text 104 ＣＳＶ読込" "text 106 ＤＸＦ保存" \
+      "text 107 アプリ終了" "text 109 2D" "text 110 3D" "text 111 Line" "text 112 Mesh" "text 113 Face" "status 未出力" \
+      "message Note | データ量が多いため保存に時間がかかります。\n続行しますか？ | owner=dialog" "status 保存完了"; do
+      has_line western "$line" || return 1
+    done
+  }
+  check "Western locale: buttons, labels, status and question read as in Japan" western_texts
+  check "Western locale: screenshot" test -s "$OUT/plotvane-western.png"
+  if [ "${PV_UPDATE_DOCS:-0}" = 1 ] && [ "$LABEL" = win64 ] && [ -s "$OUT/plotvane-western.png" ]; then
+    mkdir -p "$ROOT/docs" && cp "$OUT/plotvane-western.png" "$ROOT/docs/"
+  fi
+}
+
 # --- the large-data question --------------------------------------------------------------------------
 scenario_large() {
   local steps
@@ -242,6 +324,18 @@ scenario_cli() {
   wine_run "$BIN/plotvane-cli.exe" fold "$(winpath "$ROOT/samples/points.xyz")" "$(winpath "$OUT/cli-fold.csv")"
   "$CLI" fold "$ROOT/samples/points.xyz" "$OUT/native-fold.csv"
   check "plotvane-cli.exe fold is byte-identical to the native tool's" same_file "$OUT/cli-fold.csv" "$OUT/native-fold.csv"
+  # Paths in any script and past 260 characters, as arguments and in its messages (UTF-8 to a pipe).
+  local long=$OUT/cli-long/$(printf 'x%.0s' $(seq 95))/$(printf 'y%.0s' $(seq 95))/$(printf 'z%.0s' $(seq 95))
+  mkdir -p "$OUT/cli-Zoë" "$OUT/cli-📐 한글" "$long"
+  cp "$IN/surface.csv" "$OUT/cli-Zoë/surface.csv"
+  cp "$ROOT/samples/points.xyz" "$OUT/cli-📐 한글/points.xyz"
+  wine_run "$BIN/plotvane-cli.exe" dxf --method face "$(winpath "$OUT/cli-Zoë/surface.csv")" "$(winpath "$long/surface.dxf")"
+  wine_run "$BIN/plotvane-cli.exe" fold "$(winpath "$OUT/cli-📐 한글/points.xyz")" "$(winpath "$long/grid.csv")"
+  cli_unicode() { same_file "$long/surface.dxf" "$OUT/native-face.dxf" && same_file "$long/grid.csv" "$OUT/native-fold.csv"; }
+  check "plotvane-cli.exe from Zoë and 📐 한글 into a folder path of $(winpath "$long" | wc -m) characters" cli_unicode
+  wine_run "$BIN/plotvane-cli.exe" dxf "$(winpath "$OUT/cli-📐 한글/missing.csv")" 2>"$OUT/cli-missing.err"
+  check "plotvane-cli.exe names a missing 📐 한글 path whole on its error stream" \
+    grep -qF "cannot read $(winpath "$OUT/cli-📐 한글/missing.csv"): " "$OUT/cli-missing.err"
 }
 
 # --- failed saves -----------------------------------------------------------------------------------
@@ -252,8 +346,8 @@ scenario_blocked() {
   mapfile -t steps < <(start_steps "$(winpath "$IN/surface.csv")" blocked.err)
   drive blocked "${steps[@]}" dialog click 106 save-file 'Z:\proc\self\blocked.dxf' sync status click 107 wait-exit
   log "     error stream: $(error_stream blocked.err)"
-  check "unwritable folder: 書込みエラー on the error stream, status stays 未出力" bash -c \
-    '[[ "$0" == 書込みエラー:\ ?* ]] && grep -qx "status 未出力" "$1"' "$(error_stream blocked.err)" "$OUT/blocked.out"
+  check "unwritable folder: 書込みエラー on the error stream and in the status bar" bash -c \
+    '[[ "$0" == 書込みエラー:\ ?* ]] && grep -qx "status 書込みエラー" "$1"' "$(error_stream blocked.err)" "$OUT/blocked.out"
 }
 
 scenario_full() {
@@ -266,8 +360,8 @@ scenario_full() {
     ulimit -f 256
     drive full "${steps[@]}" dialog click 106 save-file "$(winpath "$OUT/full.dxf")" sync status click 107 wait-exit
   )
-  check "full disk: no 保存完了, the file that was there intact, no temporary left" bash -c \
-    'grep -qx "status 未出力" "$0" && cmp -s "$1" "$2" && [ -z "$(ls "$3" | grep "^full\.dxf\..*tmp$")" ]' \
+  check "full disk: status 書込みエラー, the file that was there intact, no temporary left" bash -c \
+    'grep -qx "status 書込みエラー" "$0" && cmp -s "$1" "$2" && [ -z "$(ls "$3" | grep "^full\.dxf\..*tmp$")" ]' \
     "$OUT/full.out" "$OUT/full.dxf" "$OUT/full.before" "$OUT"
   log "     error stream: $(error_stream full.err)"
   check "full disk: reported on the error stream" bash -c '[[ "$0" == 書込みエラー:\ ?* ]]' "$(error_stream full.err)"
@@ -374,4 +468,5 @@ scenario_screenshots() {
 # breaks the common file dialogs of a 32-bit process, so loads and saves through them (dialogs,
 # large) then run on win64 alone.
 stage_main wine-viewer "template start question huge32 cli" \
-  template fpu start bare missing quoted dialogs large question blocked full huge huge32 precise dense dpi screenshots cli
+  template fpu start bare missing quoted dialogs failed_load unicode western large question blocked full huge huge32 \
+  precise dense dpi screenshots cli

@@ -36,9 +36,10 @@ exits_are() {
 cp932_hex() { printf '%s' "$1" | iconv -f UTF-8 -t CP932 | od -An -v -tx1 | tr -d ' \n'; }
 # gridfold_from_shell NAME CWD INPUT: gridfold.exe started as from a command prompt, in the
 # background; its exit status lands in $OUT/NAME.status.
+# GRIDFOLD (default $OUT/app/gridfold.exe) is the program started.
 gridfold_from_shell() {
-  (cd "$2" && timeout $((60 * SCALE)) "$(wine_env_loader "$OUT/app/gridfold.exe")" "$OUT/app/gridfold.exe" \
-    "$(winpath "$3")" >"$OUT/$1.gridfold" 2>&1
+  local exe=${GRIDFOLD:-$OUT/app/gridfold.exe}
+  (cd "$2" && timeout $((60 * SCALE)) "$(wine_env_loader "$exe")" "$exe" "$(winpath "$3")" >"$OUT/$1.gridfold" 2>&1
     echo $? >"$OUT/$1.status") &
   GRIDFOLD_JOB=$!
 }
@@ -155,6 +156,40 @@ scenario_kanji() {
   check "kanji input name: TMP1.csv in the input's folder" kanji_tmp1
 }
 
+# --- folders named in any script, and a folder path of 300 characters ---------------------------------
+# Zoë has a Zoe beside it, which a code page 932 reading of the path would name instead. The viewer
+# sits in the list's folder, except for the long path: there the two programs sit side by side as
+# the release ZIP installs them (Wine cannot start a program by a short 8.3 path after a failed
+# search by name, which the start from the list's folder of such a path takes).
+long_folder() { printf '%s/long/%s/%s/%s' "$OUT" "$(printf 'x%.0s' $(seq 95))" "$(printf 'y%.0s' $(seq 95))" "$(printf 'z%.0s' $(seq 95))"; }
+scenario_unicode() {
+  app
+  local dir name viewer shown folders=("$OUT/Zoë" "$OUT/한글 측량" "$OUT/📐 測量" "$(long_folder)")
+  mkdir -p "$OUT/Zoe" "$OUT/installed"
+  cp "$IN/second.xyz" "$OUT/Zoe/points.xyz"
+  cp "$BIN/gridfold.exe" "$BIN/plotvane.exe" "$OUT/installed/"
+  for dir in "${folders[@]}"; do
+    name=unicode-$(printf '%s' "$dir" | md5sum | cut -c1-6)
+    mkdir -p "$dir"
+    cp "$IN/points.xyz" "$dir/points.xyz"
+    shown=${dir#"$OUT/"} viewer=$dir GRIDFOLD=
+    if ((${#shown} > 40)); then
+      shown="a folder path of $(winpath "$dir" | wc -m) characters" viewer=$OUT/installed GRIDFOLD=$viewer/gridfold.exe
+    else
+      cp "$BIN/plotvane.exe" "$dir/"
+    fi
+    gridfold_from_shell "$name" "$OUT/empty" "$dir/points.xyz"
+    drive "$name" viewer-dialog image status click 107 wait-exit processes plotvane.exe
+    wait "$GRIDFOLD_JOB"
+    check "$shown: gridfold exits with 0" status_is "$name" 0
+    check "$shown: TMP1.csv in the list's own folder" same_file "$dir/TMP1.csv" "$IN/reference-points.csv"
+    unicode_viewer() { has_line "$1" "image $(winpath "$2/plotvane.exe")" && has_line "$1" "status 未出力"; }
+    check "$shown: plotvane.exe started on it, status 未出力" unicode_viewer "$name" "$viewer"
+  done
+  GRIDFOLD=
+  check "Zoe beside Zoë: untouched" holds "$OUT/Zoe" points.xyz
+}
+
 # --- a list that begins with a line of column names ------------------------------------------------
 scenario_header() {
   app
@@ -172,22 +207,28 @@ scenario_header() {
 }
 
 # --- a Western Windows: code page 1252 ------------------------------------------------------------------
-# é (0xE9) is a character of its own there, not a lead byte: the folder part ends at the backslash
-# after it, for gridfold's TMP1.csv and for the name plotvane proposes.
+# The folder part ends at the backslash after José, for gridfold's TMP1.csv and for the name plotvane
+# proposes; the messages read as in Japan.
 scenario_western() {
   app
-  local steps western=$OUT/José
+  local steps text western=$OUT/José
   mkdir -p "$western"
   cp "$IN/points.xyz" "$western/pts.xyz"
+  cp "$IN/bad.xyz" "$western/bad.xyz"
   cp "$BIN/plotvane.exe" "$western/"
   mapfile -t steps < <(start_steps "$western/pts.xyz" western.err)
-  (wine_env_locale "$WORK" fr_FR.UTF-8 || exit 1; cd "$OUT/empty" &&
-    drive western acp "${steps[@]}" wait-exit viewer-dialog image click 106 cancel-file click 107 wait-exit)
+  (wine_env_locale "$WORK" en_US.UTF-8 || exit 1; cd "$OUT/empty" &&
+    drive western acp "${steps[@]}" wait-exit viewer-dialog image status click 106 cancel-file click 107 wait-exit &&
+    mapfile -t steps < <(start_steps "$western/bad.xyz" western-bad.err) &&
+    drive western-bad "${steps[@]}" message ok wait-exit)
   check "Western locale: code page 1252" has_line western "acp 1252"
   check "Western locale: viewer started from José's folder" has_line western "image $(winpath "$western/plotvane.exe")"
-  western_tmp1() { holds "$western" pts.xyz plotvane.exe TMP1.csv && same_file "$western/TMP1.csv" "$IN/reference-points.csv"; }
+  western_tmp1() { holds "$western" pts.xyz bad.xyz plotvane.exe TMP1.csv && same_file "$western/TMP1.csv" "$IN/reference-points.csv"; }
   check "Western locale: TMP1.csv in José's folder" western_tmp1
-  check "Western locale: the viewer proposes TMP1.dxf" grep -q ' initial=TMP1\.dxf$' "$OUT/western.out"
+  check "Western locale: the viewer proposes TMP1.dxf, status 未出力" bash -c \
+    'grep -q " initial=TMP1\.dxf$" "$0" && grep -qx "status 未出力" "$0"' "$OUT/western.out"
+  text='3行目が３つのデータ（X,Y,Z）の構成になっていません。\n終了します。'
+  check "Western locale: gridfold's message reads as in Japan" has_line western-bad "message Error | $text | owner=none"
 }
 
 # --- a list whose line 3 holds one comma ---------------------------------------------------------------
@@ -230,4 +271,4 @@ scenario_alone() {
 }
 
 # Where 32-bit programs are emulated, the first list covers every flow of the converter once on win32.
-stage_main wine-gridfold "first bad" first second by_cwd by_path kanji header western bad alone
+stage_main wine-gridfold "first bad" first second by_cwd by_path kanji unicode header western bad alone

@@ -148,7 +148,7 @@ programs_start() {
 
 run_builds() {
   local build scenario
-  for build in win64 win32; do
+  for build in ${PV_BUILDS:-win64 win32}; do
     use_build "$build"
     programs_start || { log "     $NOT_RUN"; continue; }
     for scenario in "$@"; do

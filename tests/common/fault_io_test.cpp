@@ -18,6 +18,10 @@
 #include "tests/common/fault_support.h"
 #include "tests/counted_sleep.h"
 
+#ifdef _WIN32
+#include "platform/win32/replace_calls.h"
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -196,5 +200,93 @@ TEST_F(FaultIo, OutputFileCommitFailsWithoutMemory) {
   EXPECT_EQ(contents(target), "old");
   EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
 }
+
+#ifdef _WIN32
+// One outcome of ReplaceFile as its documentation gives it: the error, whether the old file was
+// already moved to the backup name (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2), and which of the moves
+// after it fail (bit k: move k, counted from 0).
+struct ReplacePlay {
+  DWORD error;
+  bool movedAside;
+  unsigned failingMoves;
+};
+ReplacePlay gPlay;
+int gMoves;
+
+BOOL WINAPI playReplace(LPCWSTR replaced, LPCWSTR, LPCWSTR backup, DWORD, LPVOID, LPVOID) {
+  if (gPlay.movedAside) MoveFileExW(replaced, backup, 0);
+  SetLastError(gPlay.error);
+  return FALSE;
+}
+
+BOOL WINAPI playMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
+  if (gPlay.failingMoves >> gMoves++ & 1) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  return MoveFileExW(from, to, flags);
+}
+
+// Whatever ReplaceFile and the moves after it do, the target ends named: the new file (saved),
+// else the old one; only when neither can take the name do both stay, the new under its
+// temporary name and the old under the spare one. A read-only target is never replaced.
+TEST_F(FaultIo, WindowsReplaceEndsWithTheTargetNamed) {
+  struct Case {
+    const char* name;
+    ReplacePlay play;
+    bool saved;
+    std::vector<std::string> left;  // contents of the folder, by name order: target, then others
+  } cases[] = {
+      {"old moved aside, put back, then moved over", {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, 0}, true, {"new"}},
+      {"old moved aside, put back, no move", {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, 0b10}, false, {"old"}},
+      {"old moved aside for good, new moved in", {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, 0b01}, true, {"new"}},
+      {"neither can take the name", {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, 0b11}, false, {"old", "new"}},
+      {"both kept their names", {ERROR_UNABLE_TO_MOVE_REPLACEMENT, false, 0}, true, {"new"}},
+      {"replaced file not removed", {ERROR_UNABLE_TO_REMOVE_REPLACED, false, 0}, true, {"new"}},
+      {"a share refuses the swap", {ERROR_INVALID_PARAMETER, false, 0}, true, {"new"}},
+      {"a share refuses the swap and the move", {ERROR_INVALID_PARAMETER, false, 0b1}, false, {"old"}},
+  };
+  const ReplaceCalls real = gReplaceCalls;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    put(target, "old");
+    gPlay = c.play;
+    gMoves = 0;
+    gReplaceCalls = ReplaceCalls{playReplace, playMove};
+    IoResult created;
+    OutputFile* file = outputFileCreate(target.string().c_str(), &created);
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(outputFileWrite(file, "new", 3));
+    IoResult committed = outputFileCommit(file);
+    gReplaceCalls = real;
+    EXPECT_EQ(committed.kind == IoResult::ok, c.saved);
+    std::vector<std::string> left;
+    for (const std::string& name : namesIn(folder)) left.push_back(contents(folder / name));
+    if (!fs::exists(target)) left.insert(left.begin(), "<no target>");
+    std::vector<std::string> expected = c.left;
+    // Spare names end in ".old", temporary ones in ".tmp": the old file sorts first.
+    if (c.left.size() == 2) expected.insert(expected.begin(), "<no target>");
+    EXPECT_EQ(left, expected);
+  }
+
+  // A read-only file keeps its bytes: Windows refuses to replace it, and so does the save.
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  put(target, "old");
+  SetFileAttributesW(target.wstring().c_str(), FILE_ATTRIBUTE_READONLY);
+  IoResult created;
+  OutputFile* file = outputFileCreate(target.string().c_str(), &created);
+  ASSERT_TRUE(file);
+  ASSERT_TRUE(outputFileWrite(file, "new", 3));
+  IoResult committed = outputFileCommit(file);
+  EXPECT_EQ(committed.kind, IoResult::failed);
+  EXPECT_EQ(committed.error, EPERM);
+  EXPECT_EQ(contents(target), "old");
+  EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
+  SetFileAttributesW(target.wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+#endif
 
 }  // namespace

@@ -23,7 +23,7 @@
 //
 //   viewer-dialog           wait for a plotvane dialog of another process and work that process
 //                           from here on; an "Error" box showing up first is a failure
-//   image                   the full path of the program now worked
+//   image                   the full path of the program now worked, in its long form
 //   processes NAME          how many processes run the image NAME (gridfold starts the viewer
 //                           before it ends, so a count taken after its exit is final)
 //   message-cp932           the shown message box's caption and text as the ANSI functions give
@@ -594,7 +594,11 @@ void printImage() {
   wchar_t path[32768];
   DWORD size = 32768;
   if (!QueryFullProcessImageNameW(gProcess.hProcess, 0, path, &size)) return fail("image: no path");
-  std::printf("image %s\n", utf8(std::wstring(path, size)).c_str());
+  // A program started by its short (8.3) path shows its long one.
+  wchar_t longPath[32768];
+  DWORD length = GetLongPathNameW(path, longPath, 32768);
+  if (length > 0 && length < 32768) size = length;
+  std::printf("image %s\n", utf8(std::wstring(length > 0 && length < 32768 ? longPath : path, size)).c_str());
 }
 
 void printProcessCount(const std::string& name) {
