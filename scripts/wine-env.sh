@@ -98,6 +98,16 @@ wine_env_lacks_win32() {
 
 # Made once under a lock (ctest runs tests in parallel), with the 64-bit loader: its prefix runs
 # both builds. A prefix without the 32-bit half that the installed loader needs is made again.
+# The dialog's font, ＭＳ Ｐゴシック, as Windows has it in every locale (Wine finds a Japanese face
+# for it only in a Japanese one): IPA's proportional Gothic stands in. Once per prefix.
+wine_env_fonts() {
+  [ -f "$1/.pv-fonts" ] && return 0
+  "$WINE_ENV_WINE64" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f \
+    </dev/null >/dev/null 2>&1 || return 1
+  "$WINE_ENV_SERVER" -w
+  touch "$1/.pv-fonts"
+}
+
 wine_env_prefix() {
   local prefix=$1 log=$2
   # No Mono/Gecko prompts, no menu entries or file associations outside the prefix.
@@ -107,7 +117,7 @@ wine_env_prefix() {
   (
     flock -x 8
     if [ -f "$prefix/.pv-ready" ]; then
-      wine_env_lacks_win32 "$prefix" || exit 0
+      wine_env_lacks_win32 "$prefix" || { wine_env_fonts "$prefix" 7>&- 8>&- || exit 6; exit 0; }
       echo "wine-env: $prefix has no 32-bit half (it was made before the 32-bit loader was installed): making it again" >&2
       # Not while a program runs in it (cmake/wine-run.sh holds this lock shared while it does).
       flock -x 7
@@ -125,11 +135,13 @@ wine_env_prefix() {
     "$WINE_ENV_SERVER" -w 7>&- 8>&-
     wine_env_lacks_win32 "$prefix" && exit 5
     touch "$prefix/.pv-ready"
+    wine_env_fonts "$prefix" 7>&- 8>&- || exit 6
   ) 7>"$prefix.runlock" 8>"$prefix.lock"
   case $? in
     0) return 0 ;;
     3) WINE_ENV_ERROR="$prefix exists and is not a Wine prefix" ;;
     5) WINE_ENV_ERROR="wineboot made $prefix without its 32-bit half (see $log)" ;;
+    6) WINE_ENV_ERROR="the dialog font could not be registered in $prefix" ;;
     *) WINE_ENV_ERROR="wineboot failed (see $log)" ;;
   esac
   return 1

@@ -250,13 +250,13 @@ scenario_unicode() {
 # the large-data question.
 scenario_western() {
   local steps driver line
-  mapfile -t steps < <(start_steps "$(winpath "$IN/cells99.csv")" western.err)
+  mapfile -t steps < <(start_steps "$(winpath "$IN/bump.csv")" western.err)
   rm -f "$OUT/western.ready" "$OUT/western.taken"
   (wine_env_locale "$WORK" en_US.UTF-8 || exit 1
     drive western "${steps[@]}" dialog acp text 101 text 102 text 103 text 104 text 106 text 107 text 109 text 110 \
       text 111 text 112 text 113 status dialog-info signal "$(winpath "$OUT/western.ready")" \
-      await "$(winpath "$OUT/western.taken")" click 106 message ok save-file "$(winpath "$OUT/western.dxf")" status \
-      click 107 wait-exit) &
+      await "$(winpath "$OUT/western.taken")" click 104 open-file "$(winpath "$IN/cells99.csv")" \
+      click 106 message ok save-file "$(winpath "$OUT/western.dxf")" status click 107 wait-exit) &
   driver=$!
   for _ in $(seq $((600 * SCALE))); do [ -e "$OUT/western.ready" ] && break; kill -0 $driver 2>/dev/null || break; sleep 0.1; done
   [ -e "$OUT/western.ready" ] && { wine_env_screenshot "$OUT/western.raw" "$OUT/plotvane-western.png" || log "     $WINE_ENV_ERROR"; }

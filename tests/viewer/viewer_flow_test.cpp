@@ -162,6 +162,27 @@ TEST_F(ViewerStart, WithAGridPathDraws3DAndOffersItsName) {
   EXPECT_EQ(readFile("surface.dxf"), expectedDocument(kExampleGrid, false, {false, false, false, true}));
 }
 
+// Moved to a monitor of 150 %: the dialog manager lays the controls out anew, the flow measures the
+// preview area again and fits the surface, and the next paint draws for the new area.
+TEST_F(ViewerStart, ANewLayoutIsMeasuredAndThePaintDrawsForIt) {
+  writeFile("surface.csv", kExampleGrid);
+  start("surface.csv");
+  recording().clientSizes[ID_PANEL] = {150, 227};
+  recording().clientSizes[0] = {453, 285};
+  recording().events.clear();
+  viewerLayoutChanged(recordingDialog());
+  EXPECT_THAT(takeEvents(), ElementsAre("fit"));
+  const PreviewArea scaled = computePreviewArea(150, 227, 453);
+  EXPECT_EQ(gViewer.previewArea.left, scaled.left);
+  EXPECT_EQ(gViewer.previewArea.width, scaled.width);
+  EXPECT_EQ(gViewer.previewArea.height, scaled.height);
+  viewerPaint(recordingDialog(), nullptr);
+  Canvas expected;
+  drawPreview3D(&expected, scaled, gViewer.table, gViewer.extents);
+  EXPECT_EQ(recording().canvas.ops, expected.ops);
+  EXPECT_NE(expected.ops, exampleGridOps());
+}
+
 TEST_F(ViewerStart, WithAMissingPathReportsAndStaysStale) {
   EXPECT_EQ(start("missing.csv"), FlowOutcome::carryOn);
   EXPECT_THAT(takeEvents(), ElementsAre("text 101 Ver.0.10.2", "check 110", "check 113",
