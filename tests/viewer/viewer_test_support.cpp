@@ -35,6 +35,7 @@ void ViewerFlowTest::SetUp() {
   previousFolder_ = fs::current_path().string();
   fs::current_path(folder);
   recordingReset();
+  recording().radioGroups = {{ID_TWO_D, ID_THREE_D}, {ID_LINE, ID_MESH, ID_FACE}};
   viewerEnter("");
 }
 
@@ -77,9 +78,8 @@ FlowOutcome ViewerFlowTest::start(const std::string& tail) {
 }
 
 FlowOutcome ViewerFlowTest::clickRadio(int id) {
-  static const int groups[][3] = {{ID_TWO_D, ID_THREE_D, 0}, {ID_LINE, ID_MESH, ID_FACE}};
-  for (const auto& group : groups)
-    if (std::find(std::begin(group), std::end(group), id) != std::end(group))
+  for (const std::vector<int>& group : recording().radioGroups)
+    if (std::find(group.begin(), group.end(), id) != group.end())
       for (int other : group) recording().checked[other] = other == id;
   return viewerCommand(recordingDialog(), id);
 }
