@@ -12,14 +12,15 @@
 
 #include "common/text_input.h"
 #include "common/text_output.h"
+#include "platform/file_system.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
 #include "tests/common/fault_operator_new.h"
 #include "tests/common/fault_support.h"
-#include "tests/counted_sleep.h"
+#include "tests/file_faults.h"
 
 #ifdef _WIN32
-#include "platform/win32/replace_calls.h"
+#include <windows.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -52,7 +53,7 @@ std::vector<std::string> namesIn(const fs::path& folder) {
 class FaultIo : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = fs::path(::testing::TempDir()) / ("pv-fault-io-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    folder = fs::path(::testing::TempDir()) / ("pv-fault-io-" + std::to_string(systemProcessId()));
     fs::remove_all(folder);
     fs::create_directories(folder);
     target = folder / "target.txt";
@@ -202,31 +203,6 @@ TEST_F(FaultIo, OutputFileCommitFailsWithoutMemory) {
 }
 
 #ifdef _WIN32
-// One outcome of ReplaceFile as its documentation gives it: the error, whether the old file was
-// already moved to the backup name (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2), and which of the moves
-// after it fail (bit k: move k, counted from 0).
-struct ReplacePlay {
-  DWORD error;
-  bool movedAside;
-  unsigned failingMoves;
-};
-ReplacePlay gPlay;
-int gMoves;
-
-BOOL WINAPI playReplace(LPCWSTR replaced, LPCWSTR, LPCWSTR backup, DWORD, LPVOID, LPVOID) {
-  if (gPlay.movedAside) MoveFileExW(replaced, backup, 0);
-  SetLastError(gPlay.error);
-  return FALSE;
-}
-
-BOOL WINAPI playMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
-  if (gPlay.failingMoves >> gMoves++ & 1) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  return MoveFileExW(from, to, flags);
-}
-
 // Whatever ReplaceFile and the moves after it do, the target ends named: the new file (saved),
 // else the old one; only when neither can take the name do both stay, the new under its
 // temporary name and the old under the spare one. A read-only target is never replaced.
@@ -246,21 +222,18 @@ TEST_F(FaultIo, WindowsReplaceEndsWithTheTargetNamed) {
       {"a share refuses the swap", {ERROR_INVALID_PARAMETER, false, 0}, true, {"new"}},
       {"a share refuses the swap and the move", {ERROR_INVALID_PARAMETER, false, 0b1}, false, {"old"}},
   };
-  const ReplaceCalls real = gReplaceCalls;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     fs::remove_all(folder);
     fs::create_directories(folder);
     put(target, "old");
-    gPlay = c.play;
-    gMoves = 0;
-    gReplaceCalls = ReplaceCalls{playReplace, playMove};
+    playReplaceOutcome(&c.play);
     IoResult created;
     OutputFile* file = outputFileCreate(target.string().c_str(), &created);
     ASSERT_TRUE(file);
     ASSERT_TRUE(outputFileWrite(file, "new", 3));
     IoResult committed = outputFileCommit(file);
-    gReplaceCalls = real;
+    playReplaceOutcome(nullptr);
     EXPECT_EQ(committed.kind == IoResult::ok, c.saved);
     std::vector<std::string> left;
     for (const std::string& name : namesIn(folder)) left.push_back(contents(folder / name));

@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/recording/recording.h"
 #include "tests/converter/converter_test_support.h"
+#include "tests/file_faults.h"
 
 #ifndef _WIN32
 #include <csignal>

@@ -9,6 +9,7 @@
 #include "common/text_input.h"
 #include "common/text_output.h"
 #include "converter/xyz_list.h"
+#include "platform/file_system.h"
 
 // The grid file the converter makes of an XYZ list, or "<check r>" when the check fails.
 inline std::string foldText(const std::string& list) {
@@ -44,10 +45,11 @@ inline std::filesystem::path scratchRoot() {
   return std::filesystem::temp_directory_path();
 }
 
-// A fresh scratch folder; the caller removes it.
+// A fresh scratch folder of this process (test programs run side by side); the caller removes it.
 inline std::filesystem::path makeScratchFolder(const std::string& name) {
   static int serial = 0;
-  std::filesystem::path folder = scratchRoot() / ("gridfold_test_" + name + "_" + std::to_string(++serial));
+  std::filesystem::path folder = scratchRoot() / ("gridfold_test_" + std::to_string(systemProcessId()) + "_" + name +
+                                                  "_" + std::to_string(++serial));
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   return folder;

@@ -13,6 +13,7 @@
 #include "platform/output_file.h"
 #include "platform/recording/recording.h"
 #include "tests/converter/converter_test_support.h"
+#include "tests/file_faults.h"
 
 namespace fs = std::filesystem;
 
