@@ -185,26 +185,24 @@ void writeGridLines(TextOutput* out, const PointTable& t) {
   const int32_t L = t.lastColumnIndex, R = t.lastRowIndex;
   GridTexts g;
   formatGridAxes(&g, t);
+  // An open 3D polyline through nodes 1 .. count of a column or a row.
+  auto polyline = [&](int32_t count, auto putNodeAt) {
+    put(out, kPolylineOpen3D);
+    for (int32_t k = 1; k <= count; ++k) {
+      put(out, kVertex);
+      putNodeAt(k);
+    }
+    put(out, kSeqend);
+  };
   ValueTexts z;
   for (int32_t i = 1; i <= L; ++i) {  // column polylines
     formatColumn(&z, t, i);
-    put(out, kPolylineOpen3D);
-    for (int32_t j = 1; j <= R; ++j) {
-      put(out, kVertex);
-      putNode(out, kVertexCodes, g, z, t, i, j);
-    }
-    put(out, kSeqend);
+    polyline(R, [&](int32_t j) { putNode(out, kVertexCodes, g, z, t, i, j); });
   }
   releaseTexts(&z);
   const ValueTexts none;
-  for (int32_t j = 1; j <= R; ++j) {  // row polylines
-    put(out, kPolylineOpen3D);
-    for (int32_t i = 1; i <= L; ++i) {
-      put(out, kVertex);
-      putNode(out, kVertexCodes, g, none, t, i, j);
-    }
-    put(out, kSeqend);
-  }
+  for (int32_t j = 1; j <= R; ++j)  // row polylines
+    polyline(L, [&](int32_t i) { putNode(out, kVertexCodes, g, none, t, i, j); });
   releaseGridAxes(&g);
 }
 

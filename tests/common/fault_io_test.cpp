@@ -18,6 +18,7 @@
 #include "tests/common/fault_operator_new.h"
 #include "tests/common/fault_support.h"
 #include "tests/file_faults.h"
+#include "tests/test_files.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -27,29 +28,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string contents(const fs::path& path) {
-  std::string bytes;
-  if (std::FILE* file = std::fopen(path.string().c_str(), "rb")) {
-    for (int c; (c = std::fgetc(file)) != EOF;) bytes += static_cast<char>(c);
-    std::fclose(file);
-  }
-  return bytes;
-}
-
-void put(const fs::path& path, const std::string& bytes) {
-  std::FILE* file = std::fopen(path.string().c_str(), "wb");
-  ASSERT_TRUE(file);
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
-}
-
-std::vector<std::string> namesIn(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class FaultIo : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -57,7 +35,7 @@ class FaultIo : public ::testing::Test {
     fs::remove_all(folder);
     fs::create_directories(folder);
     target = folder / "target.txt";
-    put(target, "old");
+    writeFile(target, "old");
   }
   void TearDown() override {
     allocationFailuresOff();
@@ -128,7 +106,7 @@ TEST_F(FaultIo, OutputFileCreationOutOfMemory) {
       EXPECT_EQ(created.result.kind, IoResult::outOfMemory);
     }
     EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
-    EXPECT_EQ(contents(target), "old");
+    EXPECT_EQ(readFile(target), "old");
   });
 }
 
@@ -160,7 +138,7 @@ TEST_F(FaultIo, OutputFileFaultsAtEveryWriteAndAtTheCommit) {
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>('A' + i * 7 % 53);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    put(target, "old");
+    writeFile(target, "old");
     countedSleepsReset();
     IoResult created;
     outputFileInjectFailure(c.fault);
@@ -176,10 +154,10 @@ TEST_F(FaultIo, OutputFileFaultsAtEveryWriteAndAtTheCommit) {
     if (c.errorNumber == 0) {
       EXPECT_EQ(committed.kind, IoResult::ok);
       EXPECT_EQ(outputFileWriteCalls(), c.fault.point == OutputFaultPoint::partialWrite ? 4 : 3);
-      EXPECT_EQ(contents(target), block + block + block);
+      EXPECT_EQ(readFile(target), block + block + block);
     } else {
       EXPECT_EQ(committed.kind, IoResult::failed);
-      EXPECT_EQ(contents(target), "old");
+      EXPECT_EQ(readFile(target), "old");
     }
     EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
   }
@@ -198,7 +176,7 @@ TEST_F(FaultIo, OutputFileCommitFailsWithoutMemory) {
   allocationFailuresOff();
   EXPECT_EQ(committed.kind, IoResult::failed);
   EXPECT_EQ(committed.error, EACCES);
-  EXPECT_EQ(contents(target), "old");
+  EXPECT_EQ(readFile(target), "old");
   EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
 }
 
@@ -226,7 +204,7 @@ TEST_F(FaultIo, WindowsReplaceEndsWithTheTargetNamed) {
     SCOPED_TRACE(c.name);
     fs::remove_all(folder);
     fs::create_directories(folder);
-    put(target, "old");
+    writeFile(target, "old");
     playReplaceOutcome(&c.play);
     IoResult created;
     OutputFile* file = outputFileCreate(target.string().c_str(), &created);
@@ -236,7 +214,7 @@ TEST_F(FaultIo, WindowsReplaceEndsWithTheTargetNamed) {
     playReplaceOutcome(nullptr);
     EXPECT_EQ(committed.kind == IoResult::ok, c.saved);
     std::vector<std::string> left;
-    for (const std::string& name : namesIn(folder)) left.push_back(contents(folder / name));
+    for (const std::string& name : namesIn(folder)) left.push_back(readFile(folder / name));
     if (!fs::exists(target)) left.insert(left.begin(), "<no target>");
     std::vector<std::string> expected = c.left;
     // Spare names end in ".old", temporary ones in ".tmp": the old file sorts first.
@@ -247,7 +225,7 @@ TEST_F(FaultIo, WindowsReplaceEndsWithTheTargetNamed) {
   // A read-only file keeps its bytes: Windows refuses to replace it, and so does the save.
   fs::remove_all(folder);
   fs::create_directories(folder);
-  put(target, "old");
+  writeFile(target, "old");
   SetFileAttributesW(target.wstring().c_str(), FILE_ATTRIBUTE_READONLY);
   IoResult created;
   OutputFile* file = outputFileCreate(target.string().c_str(), &created);
@@ -256,7 +234,7 @@ TEST_F(FaultIo, WindowsReplaceEndsWithTheTargetNamed) {
   IoResult committed = outputFileCommit(file);
   EXPECT_EQ(committed.kind, IoResult::failed);
   EXPECT_EQ(committed.error, EPERM);
-  EXPECT_EQ(contents(target), "old");
+  EXPECT_EQ(readFile(target), "old");
   EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
   SetFileAttributesW(target.wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
 }

@@ -70,27 +70,6 @@ std::vector<CanvasOp> draw(bool grid, const PointTable& table, const Extents& ex
   return canvas.ops;
 }
 
-std::string document(const PointTable& table, DxfMethod method) {
-  std::string text;
-  TextOutput out;
-  EXPECT_TRUE(textOutputBegin(&out, drainToString, &text));
-  writeDxfDocument(&out, table, method);
-  EXPECT_TRUE(textOutputEnd(&out));
-  return text;
-}
-
-std::string groups(const std::vector<std::string>& list) {
-  std::string text;
-  for (const std::string& g : list) {
-    size_t bar = g.find('|');
-    std::string code = g.substr(0, bar);
-    text += std::string(3 - code.size(), ' ') + code + "\r\n" + g.substr(bar + 1) + "\r\n";
-  }
-  return text;
-}
-
-const std::vector<std::string> kDocumentStart = {"0|SECTION", "2|ENTITIES"};
-const std::vector<std::string> kDocumentEnd = {"0|ENDSEC", "0|EOF"};
 
 namespace {
 

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -44,30 +42,6 @@ void ViewerFlowTest::TearDown() {
   fs::current_path(previousFolder_);
   std::error_code ignored;
   fs::remove_all(folder_, ignored);
-}
-
-void ViewerFlowTest::writeFile(const std::string& name, const std::string& text) {
-  std::ofstream out(name, std::ios::binary);
-  out << text;
-  ASSERT_TRUE(out.good()) << name;
-}
-
-std::string ViewerFlowTest::readFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-bool ViewerFlowTest::exists(const std::string& name) { return fs::exists(name); }
-
-std::vector<std::string> ViewerFlowTest::folderEntries(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code error;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
 }
 
 FlowOutcome ViewerFlowTest::start(const std::string& tail) {
