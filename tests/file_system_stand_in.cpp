@@ -7,7 +7,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
 #include <new>
 #include <string>
 
@@ -73,24 +72,7 @@ int gFailingRead = 0;
 int gReadCalls = 0;
 int gSleeps = 0;
 unsigned long long gSleptMilliseconds = 0;
-// The handles of open output files, where writes, flushes and closes fail: a fixed table, since
-// the fault tests fail every allocation they can see.
-SystemFile gOutputs[64];
-int gOutputCount = 0;
-
-void addOutput(SystemFile file) {
-  if (gOutputCount < 64) gOutputs[gOutputCount++] = file;
-}
-
-bool removeOutput(SystemFile file) {
-  SystemFile* end = gOutputs + gOutputCount;
-  SystemFile* found = std::find(gOutputs, end, file);
-  if (found == end) return false;
-  *found = gOutputs[--gOutputCount];
-  return true;
-}
-
-bool isOutput(SystemFile file) { return std::find(gOutputs, gOutputs + gOutputCount, file) != gOutputs + gOutputCount; }
+SystemFile gWritten = -1;  // the file written last: an output file's close fails, never an input's
 
 // True, once, when the armed fault is at this point.
 bool faultAt(OutputFaultPoint point) {
@@ -125,20 +107,14 @@ void countedSleepsReset() {
   gSleptMilliseconds = 0;
 }
 
-int systemOpenInPlace(const char* target, SystemFile* file) {
-  int error = real::systemOpenInPlace(target, file);
-  if (error == 0) addOutput(*file);
-  return error;
-}
+int systemOpenInPlace(const char* target, SystemFile* file) { return real::systemOpenInPlace(target, file); }
 
 size_t systemReplacedPath(const char* target, char* out, size_t outSize) {
   return real::systemReplacedPath(target, out, outSize);
 }
 
 int systemCreateNew(const char* path, const char* like, SystemFile* file) {
-  int error = real::systemCreateNew(path, like, file);
-  if (error == 0) addOutput(*file);
-  return error;
+  return real::systemCreateNew(path, like, file);
 }
 
 int64_t systemWrite(SystemFile file, const char* data, size_t size, int* error) {
@@ -152,18 +128,15 @@ int64_t systemWrite(SystemFile file, const char* data, size_t size, int* error) 
     *error = ENOSPC;
     return -1;
   }
+  gWritten = file;
   return real::systemWrite(file, data, size, error);
 }
 
-int systemFlush(SystemFile file) {
-  if (isOutput(file) && faultAt(OutputFaultPoint::flush)) return EIO;
-  return real::systemFlush(file);
-}
+int systemFlush(SystemFile file) { return faultAt(OutputFaultPoint::flush) ? EIO : real::systemFlush(file); }
 
 int systemClose(SystemFile file) {
-  bool output = removeOutput(file);
   int error = real::systemClose(file);
-  return output && faultAt(OutputFaultPoint::close) ? EIO : error;
+  return file == gWritten && faultAt(OutputFaultPoint::close) ? EIO : error;
 }
 
 int systemReplace(const char* from, const char* to, const char* spare) {
