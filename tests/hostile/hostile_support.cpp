@@ -45,30 +45,7 @@ std::string showExtents(const Extents& e) {
   return show(e.xMin) + " " + show(e.xMax) + " " + show(e.yMin) + " " + show(e.yMax);
 }
 
-std::string describe(const std::vector<CanvasOp>& ops) {
-  std::string text;
-  for (const CanvasOp& op : ops) {
-    if (!text.empty()) text += '|';
-    switch (op.kind) {
-      case CanvasOp::frame:
-        text += "frame " + std::to_string(op.a) + ' ' + std::to_string(op.b) + ' ' + std::to_string(op.c) + ' ' +
-                std::to_string(op.d);
-        break;
-      case CanvasOp::moveTo: text += "move " + std::to_string(op.a) + ' ' + std::to_string(op.b); break;
-      case CanvasOp::lineTo: text += "line " + std::to_string(op.a) + ' ' + std::to_string(op.b); break;
-    }
-  }
-  return text;
-}
 
-std::vector<CanvasOp> draw(bool grid, const PointTable& table, const Extents& extents, const PreviewArea& area) {
-  Canvas canvas;
-  if (grid)
-    drawPreview3D(&canvas, area, table, extents);
-  else
-    drawPreview2D(&canvas, area, table, extents);
-  return canvas.ops;
-}
 
 
 namespace {

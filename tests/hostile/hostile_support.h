@@ -13,6 +13,7 @@
 #include "platform/canvas_list/canvas_list.h"
 #include "viewer/dxf_writer.h"
 #include "viewer/point_table.h"
+#include "tests/viewer/canvas_text.h"
 #include "tests/viewer/dxf_text.h"
 #include "viewer/preview.h"
 
@@ -45,9 +46,9 @@ std::string showExtents(const Extents& e);
 constexpr PreviewArea kArea{101, 200, 150};
 const std::string kFrame = "frame 101 0 302 151";
 
-// "frame 101 0 302 151|move 101 150|line 301 0".
-std::string describe(const std::vector<CanvasOp>& ops);
-std::vector<CanvasOp> draw(bool grid, const PointTable& table, const Extents& extents, const PreviewArea& area = kArea);
+inline std::vector<CanvasOp> draw(bool grid, const PointTable& table, const Extents& extents, const PreviewArea& area = kArea) {
+  return ::draw(grid, area, table, extents);
+}
 
 
 // The document built straight from the layout rules, values formatted by the C library's "%f":
