@@ -1,6 +1,6 @@
-// The file-system primitives of the tests: the platform's own, compiled here into a namespace of
-// their own, behind the fault points of file_faults.h. Every header the platform's file includes
-// comes first, so that none of them lands inside that namespace.
+// The file-system primitives of the tests: the platform's own, compiled here, those with a fault
+// point of file_faults.h under another name behind it. Every header the platform's file includes
+// comes first, so that the renaming reaches the platform's definitions only.
 #include "tests/file_faults.h"
 
 #include <cerrno>
@@ -11,6 +11,13 @@
 #include <string>
 
 #include "platform/file_system.h"
+
+#define systemWrite realSystemWrite
+#define systemFlush realSystemFlush
+#define systemClose realSystemClose
+#define systemReplace realSystemReplace
+#define systemSleep realSystemSleep
+#define systemRead realSystemRead
 
 #ifdef _WIN32
 #include <windows.h>
@@ -45,9 +52,7 @@ void playReplaceOutcome(const ReplacePlay* play) {
 
 #define ReplaceFileW playedReplaceFile
 #define MoveFileExW playedMoveFile
-namespace real {
 #include "platform/win32/file_system_win32.cpp"
-}  // namespace real
 #undef ReplaceFileW
 #undef MoveFileExW
 #else
@@ -58,10 +63,14 @@ namespace real {
 #include <time.h>
 #include <unistd.h>
 
-namespace real {
 #include "platform/posix/file_system_posix.cpp"
-}  // namespace real
 #endif
+#undef systemWrite
+#undef systemFlush
+#undef systemClose
+#undef systemReplace
+#undef systemSleep
+#undef systemRead
 
 namespace {
 
@@ -107,16 +116,6 @@ void countedSleepsReset() {
   gSleptMilliseconds = 0;
 }
 
-int systemOpenInPlace(const char* target, SystemFile* file) { return real::systemOpenInPlace(target, file); }
-
-size_t systemReplacedPath(const char* target, char* out, size_t outSize) {
-  return real::systemReplacedPath(target, out, outSize);
-}
-
-int systemCreateNew(const char* path, const char* like, SystemFile* file) {
-  return real::systemCreateNew(path, like, file);
-}
-
 int64_t systemWrite(SystemFile file, const char* data, size_t size, int* error) {
   bool thisCall = ++gWriteCalls == gFault.call;
   if (thisCall && size >= 2 && faultAt(OutputFaultPoint::shortWrite)) {
@@ -129,13 +128,13 @@ int64_t systemWrite(SystemFile file, const char* data, size_t size, int* error) 
     return -1;
   }
   gWritten = file;
-  return real::systemWrite(file, data, size, error);
+  return realSystemWrite(file, data, size, error);
 }
 
-int systemFlush(SystemFile file) { return faultAt(OutputFaultPoint::flush) ? EIO : real::systemFlush(file); }
+int systemFlush(SystemFile file) { return faultAt(OutputFaultPoint::flush) ? EIO : realSystemFlush(file); }
 
 int systemClose(SystemFile file) {
-  int error = real::systemClose(file);
+  int error = realSystemClose(file);
   return file == gWritten && faultAt(OutputFaultPoint::close) ? EIO : error;
 }
 
@@ -144,19 +143,13 @@ int systemReplace(const char* from, const char* to, const char* spare) {
     --gMoveFailures;
     return EACCES;
   }
-  return real::systemReplace(from, to, spare);
+  return realSystemReplace(from, to, spare);
 }
-
-void systemRemove(const char* path) { real::systemRemove(path); }
 
 void systemSleep(unsigned milliseconds) {
   ++gSleeps;
   gSleptMilliseconds += milliseconds;
 }
-
-unsigned long systemProcessId() { return real::systemProcessId(); }
-
-int systemOpenRead(const char* path, SystemFile* file) { return real::systemOpenRead(path, file); }
 
 int64_t systemRead(SystemFile file, void* data, size_t size, int* error) {
   if (gFailingRead > 0 && ++gReadCalls == gFailingRead) {
@@ -164,13 +157,6 @@ int64_t systemRead(SystemFile file, void* data, size_t size, int* error) {
     *error = EIO;
     return -1;
   }
-  return real::systemRead(file, data, size, error);
+  return realSystemRead(file, data, size, error);
 }
 
-int systemSeekStart(SystemFile file) { return real::systemSeekStart(file); }
-
-bool pathExists(const char* path) { return real::pathExists(path); }
-
-bool fileOpensForReading(const char* path) { return real::fileOpensForReading(path); }
-
-const char* directorySeparators() { return real::directorySeparators(); }

@@ -3,27 +3,14 @@
 #include <cmath>
 #include <cstdio>
 
+#include "tests/test_files.h"
+
 namespace hostile {
 
 std::string inputFile(const char* name) {
-  std::string path = std::string(PV_TEST_DATA_DIR) + "/hostile/" + name;
-  std::string bytes;
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    ADD_FAILURE() << "cannot open " << path;
-    return bytes;
-  }
-  char block[4096];
-  for (size_t got; (got = std::fread(block, 1, sizeof block, f)) > 0;) bytes.append(block, got);
-  std::fclose(f);
+  std::string bytes = readFile(std::string(PV_TEST_DATA_DIR) + "/hostile/" + name);
+  if (bytes == "<missing>") ADD_FAILURE() << "cannot open " << name;
   return bytes;
-}
-
-void loadBytes(Loaded* l, const void* data, size_t size, bool grid) {
-  TextInput in;
-  ASSERT_TRUE(textInputOpenMemory(&in, data, size));
-  l->result = grid ? readGridFile(&in, &l->table, &l->extents) : readTwoRowFile(&in, &l->table, &l->extents);
-  textInputClose(&in);
 }
 
 std::string show(double value) {

@@ -15,26 +15,13 @@
 #include "viewer/point_table.h"
 #include "tests/viewer/canvas_text.h"
 #include "tests/viewer/dxf_text.h"
+#include "tests/viewer/loaded_table.h"
 #include "viewer/preview.h"
 
 namespace hostile {
 
 // The bytes of tests/data/hostile/name, read in binary mode.
 std::string inputFile(const char* name);
-
-struct Loaded {
-  PointTable table{};
-  Extents extents{};
-  ReadResult result{};
-  Loaded() = default;
-  Loaded(const Loaded&) = delete;
-  Loaded& operator=(const Loaded&) = delete;
-  ~Loaded() { releaseTable(&table); }
-};
-
-// Reads size bytes at data with the reader of the kind; data must outlive the call only.
-void loadBytes(Loaded* l, const void* data, size_t size, bool grid);
-inline void load(Loaded* l, const std::string& bytes, bool grid) { loadBytes(l, bytes.data(), bytes.size(), grid); }
 
 inline bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 // "-0", "+INF", "NaN" and the shortest round-trip digits otherwise: readable in failures.

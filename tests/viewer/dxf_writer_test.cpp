@@ -24,7 +24,7 @@ const char kGrid[] = "XYZ,1,2,3\r\n10,5,6,7\r\n20,8,9,10\r\n";
 
 TEST(DxfWriter, ProfilePolyline) {
   Loaded l;
-  load(&l, "0,1,2\r\n5,6,7\r\n", false);
+  loadOk(&l, "0,1,2\r\n5,6,7\r\n", false);
   std::string expected = groups(kDocumentStart + polyline("0") +
                                 std::vector<std::string>{"0|VERTEX", "10|0.000000", "20|5.000000", "0|VERTEX", "10|1.000000",
                                                          "20|6.000000", "0|VERTEX", "10|2.000000", "20|7.000000"} +
@@ -37,7 +37,7 @@ TEST(DxfWriter, ProfilePolyline) {
 
 TEST(DxfWriter, GridLinesColumnsFirstThenRows) {
   Loaded l;
-  load(&l, kGrid, true);
+  loadOk(&l, kGrid, true);
   std::string expected = groups(
       kDocumentStart +
       polyline("8") + vertex("1.000000", "10.000000", "5.000000") + vertex("1.000000", "20.000000", "8.000000") + kSeqend +
@@ -52,7 +52,7 @@ TEST(DxfWriter, GridLinesColumnsFirstThenRows) {
 
 TEST(DxfWriter, GridMeshClosedQuadsColumnPairByColumnPair) {
   Loaded l;
-  load(&l, kGrid, true);
+  loadOk(&l, kGrid, true);
   std::string expected = groups(
       kDocumentStart +
       polyline("9") + vertex("1.000000", "10.000000", "5.000000") + vertex("2.000000", "10.000000", "6.000000") +
@@ -64,7 +64,7 @@ TEST(DxfWriter, GridMeshClosedQuadsColumnPairByColumnPair) {
 
 TEST(DxfWriter, GridFacesWithTheirOwnSeqend) {
   Loaded l;
-  load(&l, kGrid, true);
+  loadOk(&l, kGrid, true);
   auto face = [](std::vector<const char*> v) {
     std::vector<std::string> g = {"0|3DFACE", "8|plotvane", "66|1", "70|9"};
     const char* codes[] = {"10", "20", "30", "11", "21", "31", "12", "22", "32", "13", "23", "33"};
@@ -88,7 +88,7 @@ TEST(DxfWriter, GridFacesWithTheirOwnSeqend) {
 // so the order of the nodes in each document shows swapped axes or loops.
 TEST(DxfWriter, NodesOfThreeColumnsByFourRowsInTheirOrder) {
   Loaded l;
-  load(&l, "XYZ,0,10,30\r\n0,11,12,13\r\n10,21,22,23\r\n20,31,32,33\r\n30,41,42,43\r\n", true);
+  loadOk(&l, "XYZ,0,10,30\r\n0,11,12,13\r\n10,21,22,23\r\n20,31,32,33\r\n30,41,42,43\r\n", true);
   struct Case {
     const char* name;
     DxfMethod method;
@@ -127,7 +127,7 @@ TEST(DxfWriter, NodesOfThreeColumnsByFourRowsInTheirOrder) {
 
 TEST(DxfWriter, SmallGrids) {
   Loaded one;
-  load(&one, "XYZ,1,2\n10,5,-0\n", true);  // one data row
+  loadOk(&one, "XYZ,1,2\n10,5,-0\n", true);  // one data row
   EXPECT_EQ(document(one.table, kMesh), groups(kDocumentStart + kDocumentEnd));
   EXPECT_EQ(document(one.table, kFace), groups(kDocumentStart + kDocumentEnd));
   EXPECT_EQ(document(one.table, kLine),
@@ -136,10 +136,10 @@ TEST(DxfWriter, SmallGrids) {
                    vertex("1.000000", "10.000000", "5.000000") + vertex("2.000000", "10.000000", "-0.000000") + kSeqend +
                    kDocumentEnd));
   Loaded empty;
-  load(&empty, "", true);  // no header line: an empty table
+  loadOk(&empty, "", true);  // no header line: an empty table
   for (DxfMethod m : {k2D, kLine, kMesh, kFace}) EXPECT_EQ(document(empty.table, m), groups(kDocumentStart + kDocumentEnd));
   Loaded narrow;
-  load(&narrow, "XYZ\n1\n2\n", true);  // no comma in the header
+  loadOk(&narrow, "XYZ\n1\n2\n", true);  // no comma in the header
   EXPECT_EQ(document(narrow.table, kLine), groups(kDocumentStart + polyline("8") + kSeqend + polyline("8") + kSeqend + kDocumentEnd));
   EXPECT_EQ(document(narrow.table, kFace), groups(kDocumentStart + kDocumentEnd));
 }
@@ -162,7 +162,7 @@ TEST(DxfWriter, GroupCountsFollowTheGridSize) {
       for (int i = 1; i <= columns; ++i) text += "," + std::to_string(static_cast<int>(rng() % 1000) - 500);
     }
     Loaded l;
-    load(&l, text + "\n", true);
+    loadOk(&l, text + "\n", true);
     const size_t L = static_cast<size_t>(l.table.lastColumnIndex), R = static_cast<size_t>(l.table.lastRowIndex);
     ASSERT_EQ(L, static_cast<size_t>(columns));
     size_t cells = L >= 2 && R >= 2 ? (L - 1) * (R - 1) : 0;
@@ -171,13 +171,13 @@ TEST(DxfWriter, GroupCountsFollowTheGridSize) {
     EXPECT_EQ(countGroups(document(l.table, kFace)), 4 + 17 * cells);
   }
   Loaded profile;
-  load(&profile, "1,2,3,4\n5,6\n", false);
+  loadOk(&profile, "1,2,3,4\n5,6\n", false);
   EXPECT_EQ(countGroups(document(profile.table, k2D)), 4 + 3 * 3 + 8u);
 }
 
 TEST(DxfWriter, SavesThroughAFileAndReportsFailures) {
   Loaded l;
-  load(&l, kGrid, true);
+  loadOk(&l, kGrid, true);
   std::string path = ::testing::TempDir() + "dxf_writer_save.dxf";
   ASSERT_EQ(saveDxfFile(path.c_str(), l.table, kFace).kind, IoResult::ok);
   std::string written;

@@ -273,7 +273,7 @@ TEST(PolylineBatch, GivesThePixelsOfTheOperations) {
       text += "\n";
     }
     Loaded l;
-    load(&l, text, true);
+    loadOk(&l, text, true);
     Canvas canvas;
     drawPreview3D(&canvas, kArea, l.table, l.extents);
     return canvas.ops;

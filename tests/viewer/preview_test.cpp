@@ -22,7 +22,7 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 std::string drawText(const std::string& text, bool grid, const PreviewArea& area = kExampleArea) {
   Loaded l;
-  load(&l, text, grid);
+  loadOk(&l, text, grid);
   return describe(draw(grid, area, l.table, l.extents));
 }
 
@@ -80,7 +80,7 @@ TEST(PreviewDrawing, WorkedExamplesReadFromText) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Loaded l;
-    load(&l, c.text, c.grid);
+    loadOk(&l, c.text, c.grid);
     std::string first = describe(draw(c.grid, kExampleArea, l.table, l.extents));
     EXPECT_EQ(first, c.expected);
     // A repaint gives the same operations.
@@ -95,7 +95,7 @@ TEST(PreviewDrawing, ExtendedPrecisionDecidesTiesAndTruncation) {
   // in double.
   EXPECT_EQ(drawText("0,0.04\n0,0.03\n", false, {0, 400, 150}), "frame 0 0 401 151|move 0 150|line 200 1");
   Loaded l;
-  load(&l, "0,0.04\n0,0.03\n", false);
+  loadOk(&l, "0,0.04\n0,0.03\n", false);
   PreviewFit fit = computePreviewFit({0, 400, 150}, l.extents);
   EXPECT_EQ(fit.fitWidth, fit.xSpread);
   EXPECT_EQ(fit.scale, 5000);
@@ -147,7 +147,7 @@ TEST(PreviewDrawing, EmptyOrInconsistentTablesDrawTheFrameAlone) {
 
   // Indices beyond the table they claim to describe.
   Loaded l;
-  load(&l, "XYZ,1,2\n1,0,0\n", true);
+  loadOk(&l, "XYZ,1,2\n1,0,0\n", true);
   l.table.lastColumnIndex = l.table.columnCapacity;
   EXPECT_EQ(describe(draw(true, kExampleArea, l.table, extents)), kFrame);
   l.table.lastColumnIndex = 2;
@@ -156,7 +156,7 @@ TEST(PreviewDrawing, EmptyOrInconsistentTablesDrawTheFrameAlone) {
 
   // No header comma: no polyline even when the extents would allow one.
   Loaded noComma;
-  load(&noComma, "XYZ\n1\n2\n", true);
+  loadOk(&noComma, "XYZ\n1\n2\n", true);
   EXPECT_EQ(describe(draw(true, kExampleArea, noComma.table, extents)), kFrame);
 }
 
@@ -188,7 +188,7 @@ TEST(PreviewDrawing, PixelsBeyondTheCoordinateRangeAreClamped) {
   // ySpread 2^-30 gives a scale of 150 x 2^30; the third Y, never read, is 0.0 and falls 0.5
   // below yMin: 8e10 pixels down, pulled in to the limit.
   Loaded l;
-  load(&l, "0,0,0\n0.5,0.50000000093132257461547851562\n", false);
+  loadOk(&l, "0,0,0\n0.5,0.50000000093132257461547851562\n", false);
   std::vector<CanvasOp> ops = draw(false, kExampleArea, l.table, l.extents);
   ASSERT_EQ(ops.size(), 4u);
   EXPECT_EQ(ops[1].b, 150);

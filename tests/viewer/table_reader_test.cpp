@@ -9,23 +9,9 @@
 
 #include "viewer/dxf_writer.h"
 #include "viewer/point_table.h"
+#include "tests/viewer/loaded_table.h"
 
 namespace {
-
-struct Loaded {
-  PointTable table{};
-  Extents extents{};
-  ReadResult result{};
-  ~Loaded() { releaseTable(&table); }
-  std::vector<double> row(int r, int count) const { return std::vector<double>(table.rows[r], table.rows[r] + count); }
-};
-
-void load(Loaded* l, const std::string& text, bool grid) {
-  TextInput in;
-  ASSERT_TRUE(textInputOpenMemory(&in, text.data(), text.size()));
-  l->result = grid ? readGridFile(&in, &l->table, &l->extents) : readTwoRowFile(&in, &l->table, &l->extents);
-  textInputClose(&in);
-}
 
 using Row = std::vector<double>;
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/viewer/dxf_text.h"
+#include "tests/viewer/loaded_table.h"
 #include "tests/viewer/viewer_test_support.h"
 #include "viewer/dxf_writer.h"
 
@@ -29,22 +31,9 @@ std::string saveDialog(const std::string& initialName) { return "saveDialog ãƒ•ã
 
 // The document the writer makes from text read as a grid (or two-row) file.
 std::string expectedDocument(const std::string& text, bool twoRow, DxfMethod method) {
-  TextInput in;
-  textInputOpenMemory(&in, text.data(), text.size());
-  PointTable table{};
-  Extents extents{};
-  if (twoRow)
-    readTwoRowFile(&in, &table, &extents);
-  else
-    readGridFile(&in, &table, &extents);
-  textInputClose(&in);
-  std::string document;
-  TextOutput out;
-  textOutputBegin(&out, drainToString, &document);
-  writeDxfDocument(&out, table, method);
-  textOutputEnd(&out);
-  releaseTable(&table);
-  return document;
+  Loaded l;
+  load(&l, text, !twoRow);
+  return document(l.table, method);
 }
 
 // A grid of the given header fields and data lines, every line ended; Z values all differ.
