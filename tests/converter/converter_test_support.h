@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include "common/text_input.h"
@@ -44,10 +45,13 @@ inline std::filesystem::path scratchRoot() {
   return std::filesystem::temp_directory_path();
 }
 
-// A fresh scratch folder; the caller removes it.
+// A fresh scratch folder; the caller removes it. Named for this process too, as CTest runs the
+// cases of one program in processes side by side.
 inline std::filesystem::path makeScratchFolder(const std::string& name) {
   static int serial = 0;
-  std::filesystem::path folder = scratchRoot() / ("gridfold_test_" + name + "_" + std::to_string(++serial));
+  static const std::string process = std::to_string(std::random_device{}());
+  std::filesystem::path folder =
+      scratchRoot() / ("gridfold_test_" + name + "_" + process + "_" + std::to_string(++serial));
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   return folder;
