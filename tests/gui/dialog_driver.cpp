@@ -1,5 +1,6 @@
 #include "tests/gui/dialog_driver.h"
 
+#include <gdiplus.h>
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
@@ -428,4 +429,23 @@ int processCount(const wchar_t* name) {
     count += lstrcmpiW(entry.szExeFile, name) == 0;
   CloseHandle(snapshot);
   return count;
+}
+
+bool savePng(const Raster& picture, const std::string& path) {
+  Gdiplus::GdiplusStartupInput input;
+  ULONG_PTR token;
+  if (Gdiplus::GdiplusStartup(&token, &input, nullptr) != Gdiplus::Ok) return false;
+  int stride = (3 * picture.width + 3) & ~3;
+  std::vector<uint8_t> bgr(static_cast<size_t>(stride) * picture.height);
+  for (int y = 0; y < picture.height; ++y)
+    for (int x = 0; x < picture.width; ++x)
+      for (int c = 0; c < 3; ++c) bgr[y * stride + 3 * x + c] = picture.rgb[3 * (y * picture.width + x) + 2 - c];
+  const CLSID png = {0x557cf406, 0x1a04, 0x11d3, {0x9a, 0x73, 0x00, 0x00, 0xf8, 0x1e, 0xf3, 0x2e}};
+  bool saved;
+  {
+    Gdiplus::Bitmap bitmap(picture.width, picture.height, stride, PixelFormat24bppRGB, bgr.data());
+    saved = bitmap.Save(wideText(path.c_str()).c_str(), &png, nullptr) == Gdiplus::Ok;
+  }
+  Gdiplus::GdiplusShutdown(token);
+  return saved;
 }

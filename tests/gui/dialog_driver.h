@@ -91,3 +91,6 @@ class App {
 
 // The number of processes running the program NAME.exe.
 int processCount(const wchar_t* name);
+
+// A screenshot saved as a compressed PNG file (by GDI+), as the pictures in docs/ are.
+bool savePng(const Raster& picture, const std::string& path);

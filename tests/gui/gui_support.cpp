@@ -9,7 +9,7 @@
 
 #include "common/text_output.h"
 #include "converter/xyz_list.h"
-#include "picture/png_writer.h"
+#include "tests/gui/dialog_driver.h"
 #include "platform/input_file.h"
 #include "platform/win32/wide_text.h"
 #include "viewer/dxf_writer.h"
@@ -225,20 +225,16 @@ std::string foldOf(const std::string& list) {
   compare("end-points", points);
   compare("frame-area", inside);
   if (bad == 0) return ::testing::AssertionSuccess() << report;
-  std::string kept = gScratch + "\\mismatch" + std::to_string(++gPictures), live_png, reference_png;
-  encodePng(live, &live_png);
-  encodePng(reference, &reference_png);
-  writeFile(kept + "-live.png", live_png);
-  writeFile(kept + "-reference.png", reference_png);
+  std::string kept = gScratch + "\\mismatch" + std::to_string(++gPictures);
+  savePng(live, kept + "-live.png");
+  savePng(reference, kept + "-reference.png");
   return ::testing::AssertionFailure() << input << ": " << report << firstBad << "\n  pictures: " << kept << "-*.png";
 }
 
 std::string screenshot(const Raster& picture, const std::string& dir, const std::string& name) {
-  std::string png;
-  encodePng(picture, &png);
-  writeFile(dir + "\\" + name + ".png", png);
+  EXPECT_TRUE(savePng(picture, dir + "\\" + name + ".png")) << name;
   const char* update = std::getenv("PV_UPDATE_DOCS");
   if (update && std::string(update) == "1" && build().name == "win64")
-    writeFile(build().source + "\\docs\\" + name + ".png", png);
+    EXPECT_TRUE(savePng(picture, build().source + "\\docs\\" + name + ".png")) << name;
   return dir + "\\" + name + ".png";
 }

@@ -8,8 +8,6 @@
 #include <cstdio>
 #include <string>
 
-#include "picture/png_writer.h"
-#include "platform/win32/wide_text.h"
 #include "tests/gui/dialog_driver.h"
 
 namespace {
@@ -21,12 +19,7 @@ TEST(Demo, ViewerShowsTheGrid) {
   ASSERT_TRUE(viewer.viewer());
   std::printf("image %s\nstatus %s\n", viewer.image().c_str(), viewer.status().c_str());
   viewer.capture();
-  std::string png;
-  encodePng(viewer.captureWindow(), &png);
-  FILE* out = _wfopen(wideText(gScreenshot.c_str()).c_str(), L"wb");
-  ASSERT_TRUE(out) << "cannot write " << gScreenshot;
-  std::fwrite(png.data(), 1, png.size(), out);
-  std::fclose(out);
+  EXPECT_TRUE(savePng(viewer.captureWindow(), gScreenshot)) << "cannot write " << gScreenshot;
   viewer.click(107);
   std::printf("exit %d\n", viewer.exitCode());
 }
