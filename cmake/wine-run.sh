@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine, non-interactively and repeatably: CMake's emulator for the
-# cross builds, and the runner for GUI checks. Wine and Xvfb are set up by scripts/wine-env.sh.
+# cross builds, their unit tests and GUI tests. Wine and Xvfb are set up by scripts/wine-env.sh.
 #
 #   wine-run.sh [--prefix DIR] [--display] [--gui LANES] PROGRAM.exe [ARGS...]
 #
@@ -15,10 +15,10 @@
 #               (KB) when given; the lane is held for the run. Listing the tests needs no lane.
 #
 # The program's exit status (low 8 bits, as on any POSIX system) and its stdout/stderr pass
-# through; 125 when the program cannot run here at all. 32-bit programs run with the 32-bit loader, natively where the kernel runs 32-bit
-# programs and under qemu's user-mode emulation elsewhere (about 45 s per start). Runs that need
-# a display are serialised per prefix, because they restart the prefix's wineserver so that its
-# desktop talks to the right X server.
+# through; 125 when the program cannot run here at all. 32-bit programs run with the 32-bit
+# loader, natively where the kernel runs 32-bit programs and under qemu's user-mode emulation
+# elsewhere (about 45 s per start). Runs with --display are serialised per prefix, because they
+# restart the prefix's wineserver so that its desktop talks to the right X server.
 set -uo pipefail
 
 # Listing a test program's cases where it cannot run lists none, so that CTest still runs the
@@ -110,7 +110,6 @@ else
   # session and inherit its stdout/stderr; started by this no-op with /dev/null instead, they
   # cannot keep the caller's pipes open for seconds after the program exits.
   "$WINE_ENV_WINE64" cmd /c exit </dev/null >/dev/null 2>&1 9>&-
-
 fi
 
 # In the background so that a timeout's TERM reaches the program; <&0 keeps stdin connected.

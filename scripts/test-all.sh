@@ -17,9 +17,12 @@ bash scripts/install-deps.sh || echo "test-all: installing failed; going on with
 status=0
 for preset in native win32 win64 sanitize fuzz; do
   rm -f "$logs/$preset.xml"
+  echo "==== $preset"
+  begin=$SECONDS
   { cmake --preset "$preset" && cmake --build --preset "$preset" &&
     ctest --preset "$preset" -j "$(nproc)" --output-junit "$PWD/$logs/$preset.xml"; } 2>&1 | tee "$logs/$preset.log"
   ((PIPESTATUS[0] == 0)) || status=1
+  echo "==== $preset: $((SECONDS - begin)) s"
 done
 
 echo

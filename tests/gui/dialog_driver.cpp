@@ -206,7 +206,7 @@ bool App::dialog() {
   return found && sync();
 }
 
-bool App::viewer(Message* error) {
+bool App::viewer() {
   HWND box = nullptr;
   std::vector<HWND> viewers;
   waitFor(timeout(), [&] {
@@ -218,14 +218,10 @@ bool App::viewer(Message* error) {
     }
     return box || !viewers.empty();
   });
-  if (box) {
-    // The starter reported a failure instead, and waits for an answer.
-    if (error) *error = {"Error", oneLine(messageText(box)), "none"};
-    ADD_FAILURE() << "an Error box came instead of the viewer: " << oneLine(messageText(box));
-    return false;
-  }
-  if (viewers.size() != 1) {
-    ADD_FAILURE() << viewers.size() << " plotvane dialogs, one expected";
+  // An Error box means the starter reported a failure instead, and waits for an answer.
+  if (box || viewers.size() != 1) {
+    ADD_FAILURE() << (box ? "an Error box came instead of the viewer: " + oneLine(messageText(box))
+                          : std::to_string(viewers.size()) + " plotvane dialogs, one expected");
     return false;
   }
   window = viewers.front();
@@ -240,12 +236,9 @@ std::string App::image() {
   std::wstring path(32768, L'\0'), longPath(32768, L'\0');
   DWORD size = 32768;
   if (!QueryFullProcessImageNameW(process, 0, path.data(), &size)) return "<no path>";
-  path.resize(size);
   // A program started by its short (8.3) path shows its long one.
   DWORD length = GetLongPathNameW(path.c_str(), longPath.data(), 32768);
-  if (length == 0 || length >= 32768) return utf8(path);
-  longPath.resize(length);
-  return utf8(longPath);
+  return length > 0 && length < 32768 ? utf8(longPath.substr(0, length)) : utf8(path.substr(0, size));
 }
 
 std::string App::text(int id) {

@@ -42,8 +42,8 @@ class App {
   // Waits for the plotvane dialog of the program started; false (and a failure) when none comes.
   bool dialog();
   // Waits for a plotvane dialog of another process (gridfold starts the viewer) and works that
-  // process from here on. An Error box coming first is a failure: it is returned in *error.
-  bool viewer(Message* error = nullptr);
+  // process from here on. An Error box coming first is a failure.
+  bool viewer();
   // The full path of the program worked now, in its long form.
   std::string image();
 

@@ -36,7 +36,7 @@ std::string argument(const std::string& path) {
   return path.find(' ') == std::string::npos ? path : "\"" + path + "\"";
 }
 
-// Line breaks as the driver shows them, \n.
+// Line breaks as App::answer shows them, \n.
 std::string oneLine(std::string text) {
   for (size_t at; (at = text.find('\n')) != std::string::npos;) text.replace(at, 1, "\\n");
   return text;

@@ -9,9 +9,9 @@
 
 #include "common/text_output.h"
 #include "converter/xyz_list.h"
-#include "tests/gui/dialog_driver.h"
 #include "platform/input_file.h"
 #include "platform/win32/wide_text.h"
+#include "tests/gui/dialog_driver.h"
 #include "viewer/dxf_writer.h"
 
 namespace {
@@ -44,15 +44,11 @@ std::wstring longForm(const std::string& path) {
 }
 
 void removeAll(const std::string& path) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW(longForm(path + "\\*").c_str(), &found);
-  for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
-    std::string name = utf8Text(found.cFileName);
-    if (name == "." || name == "..") continue;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) removeAll(path + "\\" + name);
-    else DeleteFileW(longForm(path + "\\" + name).c_str());
+  for (const std::string& name : entries(path)) {
+    std::string inside = path + "\\" + name;
+    if (GetFileAttributesW(longForm(inside).c_str()) & FILE_ATTRIBUTE_DIRECTORY) removeAll(inside);
+    else DeleteFileW(longForm(inside).c_str());
   }
-  if (search != INVALID_HANDLE_VALUE) FindClose(search);
   RemoveDirectoryW(longForm(path).c_str());
 }
 
