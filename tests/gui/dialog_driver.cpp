@@ -383,7 +383,7 @@ RECT App::windowRect() {
   return r;
 }
 
-void settle(App* app) {
+static void settle(App* app) {
   app->sync();
   Sleep(scaled(400));  // paint messages come after everything else in the queue
   app->sync();

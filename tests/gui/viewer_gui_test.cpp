@@ -23,6 +23,10 @@ const char kGrid[] = "XYZ,1,2,3\r\n1,0,0,0\r\n2,0,3,0\r\n";
 const char kSurface[] = "XYZ,0,1.5,3\r\n0,0.1,0.2,0.3\r\n1,1.1,1.25,1.3\r\n2,2.1,2.2,2.35\r\n3,3.1,3.2,3.3\r\n";
 const char kProfile[] = "0,1,2.5,4,7\r\n0,3,1,2.5,-1\r\n";
 const char kSaved[] = "the drawing saved last week\r\n";
+// The caption (0) and the controls' texts at the start, whatever the system's code page.
+const std::pair<int, const char*> kTexts[] = {
+    {0, "plotvane"}, {101, "Ver.0.10.2"}, {102, "Dimension"}, {103, "Method"}, {104, "ＣＳＶ読込"}, {105, ""},
+    {106, "ＤＸＦ保存"}, {107, "アプリ終了"}, {109, "2D"}, {110, "3D"}, {111, "Line"}, {112, "Mesh"}, {113, "Face"}};
 const Message kQuestion{"Note", "データ量が多いため保存に時間がかかります。\\n続行しますか？", "dialog"};
 
 template <typename... Values>
@@ -216,11 +220,7 @@ TEST_F(Viewer, start) {
   PreviewArea area = app.area();
   std::printf("live preview area: %d,%d,%d\n", area.left, area.width, area.height);
   EXPECT_EQ(GetACP(), 932u);
-  const std::pair<int, const char*> texts[] = {
-      {0, "plotvane"},    {101, "Ver.0.10.2"}, {102, "Dimension"},  {103, "Method"}, {104, "ＣＳＶ読込"},
-      {105, ""},          {106, "ＤＸＦ保存"},  {107, "アプリ終了"}, {109, "2D"},     {110, "3D"},
-      {111, "Line"},      {112, "Mesh"},       {113, "Face"}};
-  for (auto [id, text] : texts) EXPECT_EQ(app.text(id), text) << "caption, version and button texts: " << id;
+  for (auto [id, text] : kTexts) EXPECT_EQ(app.text(id), text) << "caption, version and button texts: " << id;
   for (auto [id, state] : {std::pair{109, 0}, {110, 1}, {111, 0}, {112, 0}, {113, 1}})
     EXPECT_EQ(app.checked(id), state) << "3D and Face checked at start: " << id;
   EXPECT_EQ(app.status(), "未出力") << "after the start-up load";
@@ -375,11 +375,8 @@ TEST_F(Viewer, unicode) {
 TEST_F(Viewer, western) {
   ASSERT_TRUE(start(input("bump.csv", bump())));
   EXPECT_EQ(GetACP(), 1252u);
-  const std::pair<int, const char*> texts[] = {
-      {101, "Ver.0.10.2"}, {102, "Dimension"}, {103, "Method"}, {104, "ＣＳＶ読込"}, {106, "ＤＸＦ保存"},
-      {107, "アプリ終了"}, {109, "2D"},         {110, "3D"},     {111, "Line"},     {112, "Mesh"},
-      {113, "Face"}};
-  for (auto [id, text] : texts) EXPECT_EQ(app.text(id), text) << id;
+  for (auto [id, text] : kTexts)
+    if (id != 0 && id != 105) EXPECT_EQ(app.text(id), text) << id;
   EXPECT_EQ(app.status(), "未出力");
   std::string shot = screenshot(app.captureWindow(), dir, "plotvane-western");
   app.click(104);
