@@ -5,11 +5,8 @@
 
 #include "common/path_text.h"
 #include "platform/console.h"
-#include "platform/input_file.h"
 
 namespace {
-
-const char kSeparators[] = "/\\";
 
 // Applies the option arg names, taking its value from the next argument where needed. False
 // after the usage error.
@@ -70,30 +67,8 @@ int cliUsageError(const std::string& message) {
   return 1;
 }
 
-std::string cliFileNamePart(const std::string& path) {
-  size_t cut = lastPathSeparator(path, kSeparators);
-  return cut == std::string::npos ? path : path.substr(cut + 1);
-}
-
-std::string cliSiblingPath(const std::string& path, const std::string& name) {
-  size_t cut = lastPathSeparator(path, kSeparators);
-  return cut == std::string::npos ? name : path.substr(0, cut + 1) + name;
-}
-
 bool cliReadTable(const char* path, bool twoRow, PointTable* table, Extents* extents) {
-  TextInput in;
-  IoResult opened = inputFileOpen(&in, path);
-  if (opened.kind != IoResult::ok) {
-    cliFileError("read", path, opened.error);
-    return false;
-  }
-  ReadResult result = twoRow ? readTwoRowFile(&in, table, extents) : readGridFile(&in, table, extents);
-  int readError = in.error;
-  textInputClose(&in);
-  if (result == ReadResult::outOfMemory || readError != 0) {
-    releaseTable(table);
-    cliFileError("read", path, result == ReadResult::outOfMemory ? ENOMEM : readError);
-    return false;
-  }
-  return true;
+  IoResult read = readTableFile(path, twoRow ? Dimension::twoD : Dimension::threeD, table, extents);
+  if (read.kind != IoResult::ok) cliFileError("read", path, read.error);
+  return read.kind == IoResult::ok;
 }

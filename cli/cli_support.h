@@ -26,10 +26,8 @@ void cliError(const std::string& message);
 int cliFileError(const char* verb, const std::string& path, int error);
 // Prints "plotvane-cli: message (try --help)" and returns exit status 1.
 int cliUsageError(const std::string& message);
-// The part of path after its last "/" or "\".
-std::string cliFileNamePart(const std::string& path);
-// name in the folder of path.
-std::string cliSiblingPath(const std::string& path, const std::string& name);
+// Windows takes both as separators, and the tool runs on POSIX systems too.
+constexpr char kCliSeparators[] = "/\\";
 // Reads path as a two-row file or a grid file; on failure prints one line naming the file and
 // the reason and returns false.
 bool cliReadTable(const char* path, bool twoRow, PointTable* table, Extents* extents);

@@ -6,6 +6,7 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "common/path_text.h"
 #include "viewer/dxf_writer.h"
 #include "viewer/output_name.h"
 #include "viewer/point_table.h"
@@ -34,7 +35,8 @@ int runDxfCommand(int argc, char** argv) {
   DxfMethod method;
   if (!methodNamed(methodName, &method))
     return cliUsageError(std::string("--method takes 2d, line, mesh or face, not '") + methodName + "'");
-  std::string outputPath = paths[1] ? paths[1] : cliSiblingPath(input, outputName(cliFileNamePart(input)));
+  std::string outputPath =
+      paths[1] ? paths[1] : folderPart(input, kCliSeparators) + outputName(fileNamePart(input, kCliSeparators));
 
   PointTable table{};
   Extents extents{};

@@ -14,7 +14,7 @@
 namespace {
 
 int reportBadLine(const char* path, int64_t checkResult, const XyzListShape& shape) {
-  std::string where = std::string(path) + ": line " + std::to_string(1 - checkResult) + ": ";
+  std::string where = std::string(path) + ": line " + std::to_string(badLineNumber(checkResult)) + ": ";
   if (shape.badLineCommas < 0) {
     cliError(where + "no line end; the list needs at least one line X,Y,Z");
   } else {
@@ -22,25 +22,6 @@ int reportBadLine(const char* path, int64_t checkResult, const XyzListShape& sha
     cliError(where + std::to_string(commas) + (commas == 1 ? " comma" : " commas") + " where X,Y,Z needs exactly 2");
   }
   return 1;
-}
-
-// Scan, sort and write into the created output, then commit it; the input is closed.
-int foldInto(TextInput* in, const XyzListShape& shape, OutputFile* file, const char* input, const char* output) {
-  TextOutput out;
-  FoldResult result = FoldResult::outOfMemory;
-  if (textOutputBegin(&out, drainToOutputFile, file)) {
-    result = foldXyzList(in, shape, &out);
-    // A block that failed to drain has doomed the file: the commit reports its error.
-    textOutputEnd(&out);
-  }
-  int readError = in->error;
-  textInputClose(in);
-  if (result != FoldResult::ok || readError != 0) {
-    outputFileDiscard(file);
-    return readError != 0 ? cliFileError("read", input, readError) : cliFileError("convert", input, ENOMEM);
-  }
-  IoResult committed = outputFileCommit(file);
-  return committed.kind == IoResult::ok ? 0 : cliFileError("write", output, committed.error);
 }
 
 }  // namespace
@@ -57,10 +38,9 @@ int runFoldCommand(int argc, char** argv) {
   if (opened.kind != IoResult::ok) return cliFileError("read", input, opened.error);
   XyzListShape shape;
   int64_t checkResult = validateXyzList(&in, &shape);
-  if (in.error != 0 || checkResult <= 0) {
-    int readError = in.error;
+  if (shape.readError != 0 || checkResult <= 0) {
     textInputClose(&in);
-    return readError != 0 ? cliFileError("read", input, readError) : reportBadLine(input, checkResult, shape);
+    return shape.readError != 0 ? cliFileError("read", input, shape.readError) : reportBadLine(input, checkResult, shape);
   }
   IoResult created;
   OutputFile* file = outputFileCreate(output, &created);
@@ -68,5 +48,12 @@ int runFoldCommand(int argc, char** argv) {
     textInputClose(&in);
     return cliFileError("write", output, created.error);
   }
-  return foldInto(&in, shape, file, input, output);
+  FoldFileResult folded = foldIntoFile(&in, shape, file);
+  switch (folded.end) {
+    case FoldFileResult::done: return 0;
+    case FoldFileResult::readFailed: return cliFileError("read", input, folded.error);
+    case FoldFileResult::writeFailed: return cliFileError("write", output, folded.error);
+    case FoldFileResult::outOfMemory: break;
+  }
+  return cliFileError("convert", input, ENOMEM);
 }

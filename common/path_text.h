@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 
-// Position of the last byte of path that is one of separators; std::string::npos when there is
-// none.
-size_t lastPathSeparator(const std::string& path, const char* separators);
+// The file-name part of path: the text after its last separator, or the whole path.
+std::string fileNamePart(const std::string& path, const char* separators);
+// The folder part: the text up to and including the last separator; empty without one.
+std::string folderPart(const std::string& path, const char* separators);

@@ -10,15 +10,6 @@ namespace {
 constexpr size_t kBlockSize = 1 << 16;
 constexpr unsigned char kCtrlZ = 0x1A;
 
-// The test hooks: the read call that is to fail, and the calls made since it was armed; the
-// rewind after which a memory input changes, the rewinds since, and the new bytes.
-int gFailingRead = 0;
-int gReadCalls = 0;
-int gRewritingRewind = 0;
-int gRewindCalls = 0;
-const unsigned char* gRewrite = nullptr;
-size_t gRewriteSize = 0;
-
 bool allocateBuffer(TextInput* in, size_t capacity) {
   in->buffer = static_cast<unsigned char*>(allocateBytes(capacity));
   in->bufferCapacity = in->buffer ? capacity : 0;
@@ -27,19 +18,19 @@ bool allocateBuffer(TextInput* in, size_t capacity) {
   return in->buffer != nullptr;
 }
 
-// Fills the buffer from the file; a read error ends the data with its number.
-size_t readFileBlock(TextInput* in) {
-  if (gFailingRead > 0 && ++gReadCalls == gFailingRead) {
-    gFailingRead = 0;
-    in->ended = true;
-    in->error = EIO;
-    return 0;
-  }
-  errno = 0;
-  size_t got = std::fread(in->buffer, 1, in->bufferCapacity, in->file);
-  if (got < in->bufferCapacity) {
-    in->ended = true;
-    if (std::ferror(in->file)) in->error = errno ? errno : EIO;
+// Fills the buffer from the source, which may give less than asked at a time; a read error ends
+// the data with its number.
+size_t readSourceBlock(TextInput* in) {
+  size_t got = 0;
+  while (got < in->bufferCapacity) {
+    int error = 0;
+    int64_t n = in->source->read(in->context, in->buffer + got, in->bufferCapacity - got, &error);
+    if (n <= 0) {
+      if (n < 0) in->error = error ? error : EIO;
+      in->ended = true;
+      break;
+    }
+    got += static_cast<size_t>(n);
   }
   return got;
 }
@@ -55,26 +46,15 @@ size_t copyMemoryBlock(TextInput* in) {
 
 }  // namespace
 
-IoResult textInputOpenStream(TextInput* in, FILE* file) {
+bool textInputOpenSource(TextInput* in, const TextSource* source, void* context) {
   *in = TextInput{};
-  in->file = file;
-  // Some systems open a folder for reading and fail only at the first read: read a byte now, so
-  // that such a path fails here like one that does not open.
-  errno = 0;
-  int first = std::getc(in->file);
-  if (first == EOF && std::ferror(in->file)) {
-    int error = errno;
-    std::fclose(in->file);
-    in->file = nullptr;
-    return ioFailed(error);
-  }
-  if (first != EOF) std::ungetc(first, in->file);
   if (!allocateBuffer(in, kBlockSize)) {
-    std::fclose(in->file);
-    in->file = nullptr;
-    return kIoOutOfMemory;  // the file is fine; the caller must not report it as unreadable
+    source->close(context);
+    return false;
   }
-  return kIoDone;
+  in->source = source;
+  in->context = context;
+  return true;
 }
 
 bool textInputOpenMemory(TextInput* in, const void* data, size_t size) {
@@ -86,20 +66,15 @@ bool textInputOpenMemory(TextInput* in, const void* data, size_t size) {
 }
 
 void textInputClose(TextInput* in) {
-  if (in->file) std::fclose(in->file);
+  if (in->source) in->source->close(in->context);
   releaseBytes(in->buffer);
   *in = TextInput{};
 }
 
 void textInputRewind(TextInput* in) {
-  if (in->file) {
-    std::clearerr(in->file);
-    if (std::fseek(in->file, 0, SEEK_SET) != 0 && in->error == 0) in->error = errno ? errno : EIO;
-  }
-  if (!in->file && gRewritingRewind > 0 && ++gRewindCalls == gRewritingRewind) {
-    gRewritingRewind = 0;
-    in->memory = gRewrite;
-    in->memorySize = gRewriteSize;
+  if (in->source) {
+    int error = in->source->rewind(in->context);
+    if (error != 0 && in->error == 0) in->error = error;
   }
   in->memoryPos = 0;
   in->ended = false;
@@ -107,7 +82,7 @@ void textInputRewind(TextInput* in) {
 
 bool textInputNext(TextInput* in, const unsigned char** data, size_t* size) {
   while (!in->ended) {
-    size_t got = in->file ? readFileBlock(in) : copyMemoryBlock(in);
+    size_t got = in->source ? readSourceBlock(in) : copyMemoryBlock(in);
     if (const void* z = std::memchr(in->buffer, kCtrlZ, got)) {
       got = static_cast<size_t>(static_cast<const unsigned char*>(z) - in->buffer);
       in->ended = true;
@@ -119,16 +94,4 @@ bool textInputNext(TextInput* in, const unsigned char** data, size_t* size) {
     }
   }
   return false;
-}
-
-void textInputInjectReadFailure(int readCall) {
-  gFailingRead = readCall;
-  gReadCalls = 0;
-}
-
-void textInputInjectRewrite(int rewindCall, const void* data, size_t size) {
-  gRewritingRewind = rewindCall;
-  gRewindCalls = 0;
-  gRewrite = static_cast<const unsigned char*>(data);
-  gRewriteSize = size;
 }

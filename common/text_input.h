@@ -6,26 +6,35 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
+#include <cstdint>
 
 #include "common/io_result.h"
 
+// Where the bytes of an input come from when they are not in memory: the platform's files
+// (platform/input_file.h), or a test's source. context is the source's own.
+struct TextSource {
+  // Reads up to size bytes: the count, 0 at the end of the data, or -1 with *error set.
+  int64_t (*read)(void* context, unsigned char* data, size_t size, int* error);
+  // Starts again from the first byte: 0, or an error number.
+  int (*rewind)(void* context);
+  void (*close)(void* context);
+};
+
 struct TextInput {
-  FILE* file;                   // source when reading a file, else nullptr
-  const unsigned char* memory;  // source when reading memory
+  const TextSource* source;  // reading a source (a file), else nullptr
+  void* context;
+  const unsigned char* memory;  // reading memory
   size_t memorySize;
   size_t memoryPos;
   unsigned char* buffer;  // one block of the data
   size_t bufferCapacity;
-  bool ended;  // end of file or Ctrl-Z reached
+  bool ended;  // end of the data or Ctrl-Z reached
   int error;   // a read error that ended the data early: its error number; else 0
 };
 
-// Reads a stream opened in binary mode (the platform opens files: platform/input_file.h), which
-// it takes over: it is closed by textInputClose, or here when the opening fails. outOfMemory
-// means the file may be fine but memory for reading it ran out; a stream that cannot be read (a
-// folder, on some systems) fails here.
-IoResult textInputOpenStream(TextInput* in, FILE* file);
+// Reads from the source, which it takes over: closed by textInputClose, or here when memory for
+// the buffer runs out (false).
+bool textInputOpenSource(TextInput* in, const TextSource* source, void* context);
 // Reads the given bytes instead of a file; they must outlive the input. False when memory for
 // the buffer ran out.
 bool textInputOpenMemory(TextInput* in, const void* data, size_t size);
@@ -45,12 +54,3 @@ bool forEachBlock(TextInput* in, OnBlock&& onBlock) {
     if (!onBlock(data, data + size)) return false;
   return true;
 }
-
-// --- test hook ----------------------------------------------------------------------------------
-// Makes read call number `readCall` (counted from 1 since arming) of any file input fail with EIO,
-// once, as a device that goes away does; 0 disarms. The programs never arm it.
-void textInputInjectReadFailure(int readCall);
-// From rewind number `rewindCall` (counted from 1 since arming) of a memory input on, the input
-// holds these bytes instead, as a file that another program rewrites between two passes; once.
-// 0 disarms. The programs never arm it.
-void textInputInjectRewrite(int rewindCall, const void* data, size_t size);

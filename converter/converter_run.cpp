@@ -5,32 +5,20 @@
 #include "common/command_line.h"
 #include "common/extended_precision.h"
 #include "common/path_text.h"
-#include "common/text_output.h"
+#include "common/program_texts.h"
 #include "converter/xyz_list.h"
+#include "platform/dialogs.h"
 #include "platform/file_system.h"
 #include "platform/input_file.h"
-#include "platform/platform.h"
 
 namespace {
 
-const char kCaption[] = "Error";
-const char kNoFileChosen[] = "ファイルが選択されませんでした";
-const char kReadFileError[] = "読込ファイルエラー";
-const char kSaveFileError[] = "保存ファイルエラー";
-const char kNoAutomaticName[] = "保存用ファイルを自動作成できませんでした";
-const char kOutOfMemory[] = "メモリ確保に失敗しました";
 const char kViewerName[] = "plotvane.exe";
 
 constexpr int kNameTries = 65535;
 constexpr long long kShellStarted = 32;  // shell results below it are failures
 
-void showError(const char* text) { messageBox(nullptr, text, kCaption, MessageButtons::ok); }
-
-void showCheckFailure(int64_t checkResult) {
-  std::string text = std::to_string(1 - checkResult) +
-                     "行目が３つのデータ（X,Y,Z）の構成になっていません。\n終了します。";
-  showError(text.c_str());
-}
+void showError(const char* text) { messageBox(nullptr, text, kErrorCaption, MessageButtons::ok); }
 
 // Next candidate number: the counter goes 1 .. 65535 and round again, passing over every
 // number that a TMPn.$$$ in the working directory reserves. False when all of them do.
@@ -47,38 +35,29 @@ bool drawCandidate(uint16_t* counter, unsigned* number) {
 }
 
 // The message of an input or output that did not open; memory exhaustion has its own.
-StepResult openFailed(IoResult result, const char* message) {
+StepEnd openFailed(IoResult result, const char* message) {
   bool outOfMemory = result.kind == IoResult::outOfMemory;
-  showError(outOfMemory ? kOutOfMemory : message);
-  return outOfMemory ? StepResult::outOfMemory : StepResult::refused;
+  showError(outOfMemory ? kOutOfMemoryText : message);
+  return outOfMemory ? StepEnd::outOfMemory : StepEnd::refused;
 }
 
 }  // namespace
 
-bool chooseCsvFile(std::string* path, bool open) {
-  FileDialogSetup setup{};
-  setup.save = !open;
-  setup.filterName = "CSV(*.csv)";
-  setup.filterSpec = "*.csv";
-  setup.defaultExtension = "csv";
-  setup.title = open ? "ファイルを開く" : "ファイルの保存";
-  return chooseFile(setup, path);
-}
+bool chooseCsvFile(std::string* path, bool open) { return chooseFile(open ? kCsvOpenDialog : kCsvSaveDialog, path); }
 
-StepResult openInputFile(ConverterRun* run, TextInput* in) {
+StepEnd openInputFile(ConverterRun* run, TextInput* in) {
   if (!run->tail.empty()) {
     run->inputPath = run->tail;
   } else if (!chooseCsvFile(&run->inputPath, true)) {
     showError(kNoFileChosen);
-    return StepResult::refused;
+    return StepEnd::refused;
   }
   IoResult opened = inputFileOpen(in, run->inputPath.c_str());
-  return opened.kind == IoResult::ok ? StepResult::done : openFailed(opened, kReadFileError);
+  return opened.kind == IoResult::ok ? StepEnd::done : openFailed(opened, kReadFileError);
 }
 
 bool makeAutoOutputName(ConverterRun* run) {
-  size_t cut = lastPathSeparator(run->tail, directorySeparators());
-  std::string directory = cut == std::string::npos ? std::string() : run->tail.substr(0, cut + 1);
+  std::string directory = folderPart(run->tail, directorySeparators());
   for (int attempt = 0; attempt < kNameTries; ++attempt) {
     unsigned number;
     if (!drawCandidate(&run->candidateCounter, &number)) break;
@@ -94,28 +73,27 @@ bool makeAutoOutputName(ConverterRun* run) {
   return false;
 }
 
-StepResult openOutputFile(ConverterRun* run, OutputFile** file) {
+StepEnd openOutputFile(ConverterRun* run, OutputFile** file) {
   if (!run->tail.empty()) {
-    if (!makeAutoOutputName(run)) return StepResult::refused;
+    if (!makeAutoOutputName(run)) return StepEnd::refused;
   } else if (!chooseCsvFile(&run->outputPath, false)) {
     showError(kNoFileChosen);
-    return StepResult::refused;
+    return StepEnd::refused;
   }
   IoResult created;
   *file = outputFileCreate(run->outputPath.c_str(), &created);
-  return *file ? StepResult::done : openFailed(created, kSaveFileError);
+  return *file ? StepEnd::done : openFailed(created, kSaveFileError);
 }
 
 void startViewer(const ConverterRun& run) {
   if (shellStart(kViewerName, run.outputPath.c_str()) >= kShellStarted) return;
   if (shellStart(run.viewerPath.c_str(), run.outputPath.c_str()) >= kShellStarted) return;
-  std::string text = std::string("plotvane.exe が見つかりませんでした\n(") + run.viewerPath + ")";
-  showError(text.c_str());
+  showError((kViewerNotFoundBeforePath + run.viewerPath + ")").c_str());
 }
 
 namespace {
 
-// What a run holds, so that the memory path can release it wherever exhaustion struck.
+// What a run holds, so that a stop can release it wherever the run ends.
 struct RunFiles {
   TextInput in;
   bool inputOpen;
@@ -123,85 +101,60 @@ struct RunFiles {
   bool converted;      // the grid file is in place
 };
 
-void closeInput(RunFiles* files) {
-  if (!files->inputOpen) return;
-  textInputClose(&files->in);
+void closeFiles(RunFiles* files) {
+  if (files->inputOpen) textInputClose(&files->in);
   files->inputOpen = false;
-}
-
-void discardOutput(RunFiles* files) {
-  if (!files->output) return;
-  outputFileDiscard(files->output);
+  if (files->output) outputFileDiscard(files->output);
   files->output = nullptr;
 }
 
 // A run that stops: nothing left open or half written, then the message that names the failing
-// side (none when the failing step has said all). Exit status 1.
-int stopRun(RunFiles* files, const char* message) {
-  closeInput(files);
-  discardOutput(files);
-  if (message) showError(message);
-  return 1;
+// side. A refused input or output step has shown its own box already; the run's general one
+// follows it, as it always has: the first says why, the second which side of the conversion
+// failed. Memory exhaustion has said all with its one message.
+StepEnd stopRun(RunFiles* files, StepEnd end, const char* failingSide) {
+  closeFiles(files);
+  if (end == StepEnd::refused && failingSide) showError(failingSide);
+  return end;
 }
 
-// Memory exhaustion at any step: one message, nothing left behind but a grid file already in
-// place, and no viewer. Only a run that had converted the file still ends with status 0.
-int outOfMemory(RunFiles* files) {
-  stopRun(files, kOutOfMemory);
-  return files->converted ? 0 : 1;
-}
-
-// The check of the input. At most 0 after the run has stopped with its message.
-int64_t checkInput(RunFiles* files, XyzListShape* shape) {
+StepEnd checkInput(RunFiles* files, XyzListShape* shape) {
   int64_t result = validateXyzList(&files->in, shape);
   // The data did not read to its end (or could not be read again): nothing to convert.
-  if (files->in.error != 0) {
-    stopRun(files, kReadFileError);
-    return 0;
-  }
-  if (result <= 0) {
-    stopRun(files, nullptr);
-    showCheckFailure(result);
-  }
-  return result;
+  if (shape->readError != 0) return stopRun(files, StepEnd::refused, kReadFileError);
+  if (result > 0) return StepEnd::done;
+  stopRun(files, StepEnd::refused, nullptr);
+  showError((std::to_string(badLineNumber(result)) + kBadLineAfterNumber).c_str());
+  return StepEnd::refused;
 }
 
-// Scan, sort and write the grid file, then move it into place. 0 once it is there; otherwise the
-// run has stopped and this is its exit status.
-int writeGrid(RunFiles* files, const XyzListShape& shape) {
-  TextOutput out;
-  if (!textOutputBegin(&out, drainToOutputFile, files->output)) return outOfMemory(files);
-  FoldResult result = foldXyzList(&files->in, shape, &out);
-  bool written = textOutputEnd(&out);
-  bool readFailed = files->in.error != 0;
-  closeInput(files);
-  if (result == FoldResult::outOfMemory) return outOfMemory(files);
-  if (readFailed || !written) return stopRun(files, readFailed ? kReadFileError : kSaveFileError);
-  // Flushing, closing or moving the file into place can still fail (a full disk, for one).
+// Scan, sort and write the grid file and move it into place.
+StepEnd writeGrid(RunFiles* files, const XyzListShape& shape) {
   OutputFile* file = files->output;
-  files->output = nullptr;  // the commit releases it either way
-  if (outputFileCommit(file).kind != IoResult::ok) return stopRun(files, kSaveFileError);
-  files->converted = true;
-  return 0;
+  files->output = nullptr;  // folding closes the input and commits or discards the file
+  files->inputOpen = false;
+  FoldFileResult folded = foldIntoFile(&files->in, shape, file);
+  switch (folded.end) {
+    case FoldFileResult::done: files->converted = true; return StepEnd::done;
+    case FoldFileResult::readFailed: return stopRun(files, StepEnd::refused, kReadFileError);
+    case FoldFileResult::writeFailed: return stopRun(files, StepEnd::refused, kSaveFileError);
+    case FoldFileResult::outOfMemory: break;
+  }
+  showError(kOutOfMemoryText);
+  return StepEnd::outOfMemory;
 }
 
-int convert(const char* commandLineTail, ConverterRun* run, RunFiles* files) {
+StepEnd convert(const char* commandLineTail, ConverterRun* run, RunFiles* files) {
   run->tail = pathFromTail(commandLineTail);
-  switch (openInputFile(run, &files->in)) {
-    case StepResult::refused: return stopRun(files, kReadFileError);
-    case StepResult::outOfMemory: return stopRun(files, nullptr);
-    case StepResult::done: files->inputOpen = true; break;
-  }
+  StepEnd end = openInputFile(run, &files->in);
+  if (end != StepEnd::done) return stopRun(files, end, kReadFileError);
+  files->inputOpen = true;
   XyzListShape shape;
-  if (checkInput(files, &shape) <= 0) return 1;
-  switch (openOutputFile(run, &files->output)) {
-    case StepResult::refused: return stopRun(files, kSaveFileError);
-    case StepResult::outOfMemory: return stopRun(files, nullptr);
-    case StepResult::done: break;
-  }
-  int status = writeGrid(files, shape);
-  if (status == 0 && !run->tail.empty()) startViewer(*run);
-  return status;
+  if ((end = checkInput(files, &shape)) != StepEnd::done) return end;
+  if ((end = openOutputFile(run, &files->output)) != StepEnd::done) return stopRun(files, end, kSaveFileError);
+  if ((end = writeGrid(files, shape)) != StepEnd::done) return end;
+  if (!run->tail.empty()) startViewer(*run);
+  return StepEnd::done;
 }
 
 }  // namespace
@@ -210,10 +163,16 @@ int runConverter(const char* commandLineTail) {
   useExtendedPrecision();
   ConverterRun run{};
   RunFiles files{};
-  // The run's strings report exhaustion with std::bad_alloc; it ends here, in the memory path.
+  StepEnd end;
+  // The run's strings report exhaustion with std::bad_alloc; it ends here, in the memory path:
+  // one message, nothing left behind but a grid file already in place, and no viewer.
   try {
-    return convert(commandLineTail, &run, &files);
+    end = convert(commandLineTail, &run, &files);
   } catch (const std::bad_alloc&) {
-    return outOfMemory(&files);
+    closeFiles(&files);
+    showError(kOutOfMemoryText);
+    end = StepEnd::outOfMemory;
   }
+  // 0 once the grid file is in place, even when the viewer did not start or memory ran out after.
+  return end == StepEnd::done || files.converted ? 0 : 1;
 }

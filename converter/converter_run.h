@@ -26,18 +26,18 @@ int runConverter(const char* commandLineTail);
 // Shows the open (open = true) or save dialog for CSV files on *path. False when cancelled or failed.
 bool chooseCsvFile(std::string* path, bool open);
 
-// How a step of the run ended: done, refused after its own message (where it has one), or out of
-// memory after the memory message.
-enum class StepResult { done, refused, outOfMemory };
+// How a step of the run, or the run, ended: done, refused after its own message (where it has
+// one), or out of memory after the memory message.
+enum class StepEnd { done, refused, outOfMemory };
 
 // Opens the input for reading: the tail, else the open dialog's choice. Its messages:
 // "ファイルが選択されませんでした", "読込ファイルエラー" or the memory message.
-StepResult openInputFile(ConverterRun* run, TextInput* in);
+StepEnd openInputFile(ConverterRun* run, TextInput* in);
 
 // Creates the output in *file: the automatic name for a command-line run, else the save dialog's
 // choice. Its messages: those of makeAutoOutputName, "ファイルが選択されませんでした",
 // "保存ファイルエラー" or the memory message.
-StepResult openOutputFile(ConverterRun* run, OutputFile** file);
+StepEnd openOutputFile(ConverterRun* run, OutputFile** file);
 
 // Names the output TMPn.csv in the tail's directory with the first candidate n that cannot be
 // opened for reading, and the viewer "plotvane.exe" in the same directory. False after its

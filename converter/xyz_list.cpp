@@ -22,7 +22,7 @@ void noteFirstLine(const unsigned char* p, const unsigned char* end, bool* digit
 int64_t validateXyzList(TextInput* in, XyzListShape* shape) {
   XyzListShape unused;
   if (!shape) shape = &unused;
-  *shape = XyzListShape{false, 0, 0};
+  *shape = XyzListShape{false, 0, 0, 0};
   textInputRewind(in);
   int64_t lines = 0;
   int64_t commas = 0;  // in the current line
@@ -47,6 +47,7 @@ int64_t validateXyzList(TextInput* in, XyzListShape* shape) {
     for (; p < end; ++p) commas += *p == ',';
     return true;
   });
+  shape->readError = in->error;
   if (!good) {
     shape->badLineCommas = commas;
     return -lines;
@@ -120,4 +121,24 @@ FoldResult foldXyzList(TextInput* in, const XyzListShape& shape, TextOutput* out
   writeGridFile(out, points, static_cast<size_t>(count));
   releaseBytes(points);
   return FoldResult::ok;
+}
+
+FoldFileResult foldIntoFile(TextInput* in, const XyzListShape& shape, OutputFile* file) {
+  TextOutput out;
+  FoldResult folded = FoldResult::outOfMemory;
+  if (textOutputBegin(&out, drainToOutputFile, file)) {
+    folded = foldXyzList(in, shape, &out);
+    // A block that failed to drain has doomed the file: the commit reports its error.
+    textOutputEnd(&out);
+  }
+  int readError = in->error;
+  textInputClose(in);
+  if (folded == FoldResult::outOfMemory || readError != 0) {
+    outputFileDiscard(file);
+    return readError != 0 ? FoldFileResult{FoldFileResult::readFailed, readError}
+                          : FoldFileResult{FoldFileResult::outOfMemory, ENOMEM};
+  }
+  IoResult committed = outputFileCommit(file);
+  return committed.kind == IoResult::ok ? FoldFileResult{FoldFileResult::done, 0}
+                                        : FoldFileResult{FoldFileResult::writeFailed, committed.error};
 }

@@ -7,6 +7,7 @@
 
 #include "common/text_input.h"
 #include "common/text_output.h"
+#include "platform/output_file.h"
 
 struct XyzPoint {
   double x, y, z;
@@ -22,6 +23,8 @@ struct XyzListShape {
   int64_t pointCapacity;
   // Bad list: commas in the bad line, or -1 when the data ended before any line end.
   int64_t badLineCommas;
+  // The data could not be read to its end: the error number (the result then means nothing).
+  int readError;
 };
 
 // Checks that every line end closes a line of exactly two commas, a header line apart. Returns
@@ -29,6 +32,9 @@ struct XyzListShape {
 // being the lines before the first bad one (line k + 1). No line end at all gives 0; a header
 // without a data line after it gives -1. shape may be nullptr.
 int64_t validateXyzList(TextInput* in, XyzListShape* shape);
+
+// The 1-based number of the line a failed check (result <= 0) names.
+inline int64_t badLineNumber(int64_t checkResult) { return 1 - checkResult; }
 
 // Scans the input from its current position: commas and line ends both end a value, values fill
 // x, y, z, x, ... in file order, after the first line when skipHeader is set. Stores at most
@@ -53,3 +59,12 @@ enum class FoldResult { ok, outOfMemory };
 // Scan, sort and write after a good check that gave shape: allocates the pointCapacity points
 // the check reported, and nothing else that grows with the input.
 FoldResult foldXyzList(TextInput* in, const XyzListShape& shape, TextOutput* out);
+
+// How folding into a file ended; error is the system's error number of a failed read or write.
+struct FoldFileResult {
+  enum End { done, readFailed, writeFailed, outOfMemory } end;
+  int error;
+};
+// Folds the checked input into the created file and moves it into place: both programs' last
+// step. The input is closed and the file committed or discarded, whatever happens.
+FoldFileResult foldIntoFile(TextInput* in, const XyzListShape& shape, OutputFile* file);

@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "platform/canvas.h"
+
 namespace {
 
-// GDI rejects device coordinates beyond 2^27; pulling them in keeps every product below in range.
-constexpr int64_t kCoordinateLimit = int64_t{1} << 27;
+// Coordinates pulled in to GDI's range keep every product below in range.
+constexpr int64_t kCoordinateLimit = kPixelLimit;
 // Pictures above this many pixels are refused rather than half allocated.
 constexpr int64_t kMaxPixels = int64_t{1} << 26;
 

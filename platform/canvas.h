@@ -1,9 +1,16 @@
 // The drawing seam of the preview: a surface addressed in the dialog's client pixels and three
-// operations on it. The Win32 canvas draws with GDI (viewer/viewer_window_win32.cpp); the canvas
-// list (canvas_list/) keeps the operations for the batch tool and the tests.
+// operations on it. Each program links exactly one definition of Canvas and of these functions:
+// the Win32 canvas that draws with GDI (viewer/viewer_window_win32.cpp) in plotvane.exe, or the
+// canvas list (canvas_list/) that keeps the operations, in the batch tool and the tests.
 #pragma once
 
+#include <cstdint>
+
 struct Canvas;
+
+// The range a GDI device coordinate may take: every coordinate handed to a canvas lies within
+// +-kPixelLimit.
+constexpr int32_t kPixelLimit = 1 << 27;
 
 // Outlines the rectangle with the black one-pixel pen and fills its inside white; right and
 // bottom are exclusive (the outline lies on columns left and right - 1, rows top and bottom - 1).

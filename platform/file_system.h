@@ -1,13 +1,12 @@
 // The file system of one platform, as a handful of primitives: each is a thin wrapper around one
-// system call. The output file (output_file.cpp) and the core's few questions about paths are
-// built on them; posix/file_system_posix.cpp and win32/file_system_win32.cpp implement them.
-// Errors are the standard library's error numbers (0 means success); nothing here allocates.
+// system call. The input and output files (input_file.cpp, output_file.cpp) and the core's few
+// questions about paths are built on them; posix/ and win32/ implement them for the programs, and
+// the tests link a stand-in that can make any of them fail. Paths are UTF-8. Errors are the
+// standard library's error numbers (0 means success).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-
-#include <cstdio>
 
 // An open file: a descriptor on POSIX, a HANDLE on Windows.
 using SystemFile = intptr_t;
@@ -32,15 +31,18 @@ int systemClose(SystemFile file);
 // name beside `to`, may hold the replaced file while the two swap; it is gone afterwards.
 int systemReplace(const char* from, const char* to, const char* spare);
 void systemRemove(const char* path);
-// Waits that long; the output file's retries of a held target. In a file of its own, so that the
-// tests can link a counting one in its place.
+// Waits that long; the output file's retries of a held target.
 void systemSleep(unsigned milliseconds);
 // A number that no other running process has: temporary names of different processes differ.
 unsigned long systemProcessId();
 
-// --- primitive of the input file --------------------------------------------------------------
-// Opens path for reading in binary mode as a stream of the C library; nullptr with *error set.
-std::FILE* systemOpenForReading(const char* path, int* error);
+// --- primitives of the input file -------------------------------------------------------------
+// Opens an existing file for reading (a folder fails: EISDIR, or EACCES on Windows).
+int systemOpenRead(const char* path, SystemFile* file);
+// Reads up to size bytes: the count (0 at the end of the file), or -1 with *error.
+int64_t systemRead(SystemFile file, void* data, size_t size, int* error);
+// Goes back to the first byte.
+int systemSeekStart(SystemFile file);
 
 // --- questions about paths ---------------------------------------------------------------------
 // True when a file or directory of that name exists.

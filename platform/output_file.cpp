@@ -27,32 +27,6 @@ constexpr unsigned kTemporaryNameTries = 100;
 constexpr int kReplaceAttempts = 11;
 constexpr unsigned kReplaceWaitMs = 100;
 
-// The test hook: the armed fault and the write calls made since it was armed.
-OutputFault gFault{};
-int gWriteCalls = 0;
-
-// True, once, when the armed fault is at this point.
-bool faultAt(OutputFaultPoint point) {
-  if (gFault.point != point) return false;
-  gFault = OutputFault{};
-  return true;
-}
-
-// systemWrite, or the armed fault in its place.
-int64_t writeCall(SystemFile handle, const char* data, size_t size, int* error) {
-  bool thisCall = ++gWriteCalls == gFault.call;
-  if (thisCall && size >= 2 && faultAt(OutputFaultPoint::shortWrite)) {
-    gFault = OutputFault{OutputFaultPoint::write, gWriteCalls + 1};  // the call for the rest
-    size /= 2;
-  } else if (thisCall && faultAt(OutputFaultPoint::partialWrite)) {
-    size -= size / 2;
-  } else if (thisCall && (faultAt(OutputFaultPoint::write) || faultAt(OutputFaultPoint::shortWrite))) {
-    *error = ENOSPC;
-    return -1;
-  }
-  return systemWrite(handle, data, size, error);
-}
-
 void releaseFile(OutputFile* file) {
   releaseBytes(file->target);
   releaseBytes(file->temporary);
@@ -98,11 +72,8 @@ char* replacedPath(const char* targetPath) {
 // spare name) keeps the new file under its temporary name: no data is lost either way.
 int replaceTarget(OutputFile* file) {
   bool targetExisted = pathExists(file->target);
-  int failing = 0;  // attempts the armed fault fails
-  if (gFault.point == OutputFaultPoint::move) failing = gFault.call > 0 ? gFault.call : kReplaceAttempts;
-  faultAt(OutputFaultPoint::move);
   for (int attempt = 1;; ++attempt) {
-    int error = attempt <= failing ? EACCES : systemReplace(file->temporary, file->target, file->spare);
+    int error = systemReplace(file->temporary, file->target, file->spare);
     if ((error != EACCES && error != EBUSY) || attempt == kReplaceAttempts) {
       file->keepTemporary = error != 0 && targetExisted && !pathExists(file->target);
       return error;
@@ -149,7 +120,7 @@ OutputFile* outputFileCreate(const char* targetPath, IoResult* result) {
 bool outputFileWrite(OutputFile* file, const char* data, size_t size) {
   while (size > 0 && file->error == 0) {
     int error = 0;
-    int64_t n = writeCall(file->handle, data, size, &error);
+    int64_t n = systemWrite(file->handle, data, size, &error);
     if (n < 0) {
       file->error = error;
     } else {
@@ -165,9 +136,8 @@ IoResult outputFileCommit(OutputFile* file) {
   auto failWith = [file](int error) {
     if (file->error == 0) file->error = error;
   };
-  if (file->error == 0) failWith(faultAt(OutputFaultPoint::flush) ? EIO : systemFlush(file->handle));
-  int closeError = systemClose(file->handle);
-  failWith(faultAt(OutputFaultPoint::close) ? EIO : closeError);
+  if (file->error == 0) failWith(systemFlush(file->handle));
+  failWith(systemClose(file->handle));
   if (file->error == 0 && file->temporary) failWith(replaceTarget(file));
   int error = file->error;
   if (error != 0 && file->temporary && !file->keepTemporary) systemRemove(file->temporary);
@@ -184,10 +154,3 @@ void outputFileDiscard(OutputFile* file) {
 bool drainToOutputFile(void* context, const char* data, size_t size) {
   return outputFileWrite(static_cast<OutputFile*>(context), data, size);
 }
-
-void outputFileInjectFailure(OutputFault fault) {
-  gFault = fault;
-  gWriteCalls = 0;
-}
-
-int outputFileWriteCalls() { return gWriteCalls; }

@@ -23,26 +23,3 @@ void outputFileDiscard(OutputFile* file);
 
 // A drain for TextOutput (context: OutputFile*).
 bool drainToOutputFile(void* context, const char* data, size_t size);
-
-// --- test hook ----------------------------------------------------------------------------------
-// Fault injection for tests; the programs never arm it. An armed fault strikes once, in whichever
-// output file reaches its point first, with the error a full disk (writes), a failing device
-// (flush, close) or a file held by another program (move) gives; the real handle is still closed
-// and the temporary file removed.
-enum class OutputFaultPoint {
-  none,
-  write,         // system write call number `call` (counted from 1) fails, writing nothing
-  shortWrite,    // that call writes only half of its bytes, and the call for the rest fails
-  partialWrite,  // that call writes only half of its bytes; the calls after it succeed
-  flush,         // flushing the data to the disk at commit
-  close,         // closing the handle at commit
-  move,          // moving the complete file onto its target: the first `call` attempts (0: all)
-};
-struct OutputFault {
-  OutputFaultPoint point;
-  int call;
-};
-// Arms the fault (OutputFault{} disarms) and restarts the count of write calls.
-void outputFileInjectFailure(OutputFault fault);
-// System write calls made by output files since the last outputFileInjectFailure.
-int outputFileWriteCalls();

@@ -18,7 +18,9 @@ constexpr char kSectionEnd[] = GROUP("  0", "ENDSEC") GROUP("  0", "EOF");
 constexpr char kPolyline2D[] = GROUP("  0", "POLYLINE") GROUP("  8", "plotvane") GROUP(" 66", "1") GROUP(" 70", "0");
 constexpr char kPolylineOpen3D[] = GROUP("  0", "POLYLINE") GROUP("  8", "plotvane") GROUP(" 66", "1") GROUP(" 70", "8");
 constexpr char kPolylineClosed3D[] = GROUP("  0", "POLYLINE") GROUP("  8", "plotvane") GROUP(" 66", "1") GROUP(" 70", "9");
-// A face carries the same framing as a Mesh polyline; 70: invisible first and fourth edge.
+// A face carries a Mesh polyline's framing, group 66 and its own SEQEND, as the documents have
+// always been written: readers pass over both on a 3DFACE (the interoperability checks open every
+// method's documents with three of them). 70: invisible first and fourth edge.
 constexpr char kFace[] = GROUP("  0", "3DFACE") GROUP("  8", "plotvane") GROUP(" 66", "1") GROUP(" 70", "9");
 constexpr char kSeqend[] = GROUP("  0", "SEQEND");
 constexpr char kVertex[] = GROUP("  0", "VERTEX");
@@ -28,12 +30,21 @@ inline void put(TextOutput* out, const char (&text)[N]) {
   textOutputBytes(out, text, N - 1);
 }
 
-// Texts up to this size are copied with one fixed-size move.
+// Texts up to this size are copied with one fixed-size move: putValue copies kShortText bytes
+// from where a short text starts and keeps only the text's own. Both ends have the room for it:
+// the output's reserve takes the longest value, and a run's text keeps kShortText spare bytes
+// after its last value (formatTexts).
 constexpr size_t kShortText = 32;
+// Every group-code line is three characters and CR LF.
+constexpr size_t kCodeLine = 5;
+constexpr size_t kValueReserve = kCodeLine + kFixedTextMax + 2;
+static_assert(kShortText <= kFixedTextMax + 2, "a short text's copy stays inside the output's reserve");
+static_assert(kValueReserve <= kTextOutputReserveMax, "one value fits one reserve");
 
 // A run of values formatted once, each followed by CR LF, so that a value that several records
 // share is converted only once. Without memory for the run, values are formatted where used. The
-// buffers are kept for the next run of the same writer (every column has as many values).
+// buffers are kept for the next run of the same writer (every column has as many values). text
+// always has kShortText bytes of room after its last value.
 struct ValueTexts {
   char* text = nullptr;
   size_t* ends = nullptr;  // ends[k] is where value k's text (with its CR LF) ends
@@ -69,7 +80,8 @@ void formatTexts(ValueTexts* texts, size_t count, ValueAt valueAt) {
     texts->ends = static_cast<size_t*>(allocateBytes((count + 1) * sizeof(size_t)));
     texts->endsCapacity = texts->ends ? count + 1 : 0;
   }
-  // Typical values need far less than the worst case; grow when a long one comes.
+  // Typical values need far less than the worst case; grow when a long one comes. The room before
+  // each value keeps kShortText spare bytes after it.
   constexpr size_t kRoom = kFixedTextMax + 2 + kShortText;
   if (!texts->ends || !reserveText(texts, count * 24 + kRoom)) {
     releaseTexts(texts);
@@ -87,15 +99,11 @@ void formatTexts(ValueTexts* texts, size_t count, ValueAt valueAt) {
 }
 
 // Writes a group: its code line, then value k of texts (or value itself when texts is empty).
-// Short texts are copied in one fixed-size move; the run keeps padding after its last text, and
-// the reserved room takes the bytes copied beyond the text.
-template <size_t N>
-inline void putValue(TextOutput* out, const char (&codeLine)[N], const ValueTexts& texts, size_t k, double value) {
-  constexpr size_t codeSize = N - 1;
-  char* const start = textOutputReserve(out, codeSize + kFixedTextMax + 2);
+inline void putValue(TextOutput* out, const char* codeLine, const ValueTexts& texts, size_t k, double value) {
+  char* const start = textOutputReserve(out, kValueReserve);
   char* at = start;
-  std::memcpy(at, codeLine, codeSize);
-  at += codeSize;
+  std::memcpy(at, codeLine, kCodeLine);
+  at += kCodeLine;
   if (texts.count) {
     size_t begin = k ? texts.ends[k - 1] : 0;
     size_t size = texts.ends[k] - begin;
@@ -136,6 +144,28 @@ void swapTexts(ValueTexts* a, ValueTexts* b) {
   *b = c;
 }
 
+// The code lines of a point's X, Y and Z: 10, 20, 30 for a vertex; a face's corners 10/20/30 to
+// 13/23/33.
+struct PointCodes {
+  const char* x;
+  const char* y;
+  const char* z;
+};
+constexpr PointCodes kCornerCodes[4] = {{" 10\r\n", " 20\r\n", " 30\r\n"},
+                                        {" 11\r\n", " 21\r\n", " 31\r\n"},
+                                        {" 12\r\n", " 22\r\n", " 32\r\n"},
+                                        {" 13\r\n", " 23\r\n", " 33\r\n"}};
+constexpr const PointCodes& kVertexCodes = kCornerCodes[0];
+
+// Node (i, j) of the grid: the X of column i, the Y of row j and their Z, whose text is value j of
+// z when z is formatted.
+void putNode(TextOutput* out, const PointCodes& codes, const GridTexts& g, const ValueTexts& z, const PointTable& t,
+             int32_t i, int32_t j) {
+  putValue(out, codes.x, g.x, static_cast<size_t>(i), t.rows[0][i]);
+  putValue(out, codes.y, g.y, static_cast<size_t>(j), t.rows[j][0]);
+  putValue(out, codes.z, z, static_cast<size_t>(j), t.rows[j][i]);
+}
+
 }  // namespace
 
 void writeProfilePolyline(TextOutput* out, const PointTable& t) {
@@ -144,8 +174,8 @@ void writeProfilePolyline(TextOutput* out, const PointTable& t) {
   put(out, kPolyline2D);
   for (int32_t k = 0; k <= t.lastColumnIndex; ++k) {
     put(out, kVertex);
-    putValue(out, " 10\r\n", none, 0, t.rows[0][k]);
-    putValue(out, " 20\r\n", none, 0, t.rows[1][k]);
+    putValue(out, kVertexCodes.x, none, 0, t.rows[0][k]);
+    putValue(out, kVertexCodes.y, none, 0, t.rows[1][k]);
   }
   put(out, kSeqend);
 }
@@ -155,30 +185,24 @@ void writeGridLines(TextOutput* out, const PointTable& t) {
   const int32_t L = t.lastColumnIndex, R = t.lastRowIndex;
   GridTexts g;
   formatGridAxes(&g, t);
+  // An open 3D polyline through nodes 1 .. count of a column or a row.
+  auto polyline = [&](int32_t count, auto putNodeAt) {
+    put(out, kPolylineOpen3D);
+    for (int32_t k = 1; k <= count; ++k) {
+      put(out, kVertex);
+      putNodeAt(k);
+    }
+    put(out, kSeqend);
+  };
   ValueTexts z;
   for (int32_t i = 1; i <= L; ++i) {  // column polylines
     formatColumn(&z, t, i);
-    put(out, kPolylineOpen3D);
-    for (int32_t j = 1; j <= R; ++j) {
-      put(out, kVertex);
-      putValue(out, " 10\r\n", g.x, i, t.rows[0][i]);
-      putValue(out, " 20\r\n", g.y, j, t.rows[j][0]);
-      putValue(out, " 30\r\n", z, j, t.rows[j][i]);
-    }
-    put(out, kSeqend);
+    polyline(R, [&](int32_t j) { putNode(out, kVertexCodes, g, z, t, i, j); });
   }
   releaseTexts(&z);
   const ValueTexts none;
-  for (int32_t j = 1; j <= R; ++j) {  // row polylines
-    put(out, kPolylineOpen3D);
-    for (int32_t i = 1; i <= L; ++i) {
-      put(out, kVertex);
-      putValue(out, " 10\r\n", g.x, i, t.rows[0][i]);
-      putValue(out, " 20\r\n", g.y, j, t.rows[j][0]);
-      putValue(out, " 30\r\n", none, 0, t.rows[j][i]);
-    }
-    put(out, kSeqend);
-  }
+  for (int32_t j = 1; j <= R; ++j)  // row polylines
+    polyline(L, [&](int32_t i) { putNode(out, kVertexCodes, g, none, t, i, j); });
   releaseGridAxes(&g);
 }
 
@@ -209,47 +233,30 @@ void forEachCell(const PointTable& t, WriteCell writeCell) {
 
 }  // namespace
 
+namespace {
+
+// A cell's corners from node (i, j): (i, j), (i + 1, j), (i + 1, j + 1), (i, j + 1).
+constexpr int32_t kCornerColumn[4] = {0, 1, 1, 0};
+constexpr int32_t kCornerRow[4] = {0, 0, 1, 1};
+
+}  // namespace
+
 void writeGridMesh(TextOutput* out, const PointTable& t) {
   forEachCell(t, [&](int32_t i, int32_t j, const GridTexts& g, const ValueTexts& zi, const ValueTexts& zn) {
-    double** r = t.rows;
     put(out, kPolylineClosed3D);
-    // node (i, j), node (i + 1, j), node (i + 1, j + 1), node (i, j + 1)
-    put(out, kVertex);
-    putValue(out, " 10\r\n", g.x, i, r[0][i]);
-    putValue(out, " 20\r\n", g.y, j, r[j][0]);
-    putValue(out, " 30\r\n", zi, j, r[j][i]);
-    put(out, kVertex);
-    putValue(out, " 10\r\n", g.x, i + 1, r[0][i + 1]);
-    putValue(out, " 20\r\n", g.y, j, r[j][0]);
-    putValue(out, " 30\r\n", zn, j, r[j][i + 1]);
-    put(out, kVertex);
-    putValue(out, " 10\r\n", g.x, i + 1, r[0][i + 1]);
-    putValue(out, " 20\r\n", g.y, j + 1, r[j + 1][0]);
-    putValue(out, " 30\r\n", zn, j + 1, r[j + 1][i + 1]);
-    put(out, kVertex);
-    putValue(out, " 10\r\n", g.x, i, r[0][i]);
-    putValue(out, " 20\r\n", g.y, j + 1, r[j + 1][0]);
-    putValue(out, " 30\r\n", zi, j + 1, r[j + 1][i]);
+    for (int c = 0; c < 4; ++c) {
+      put(out, kVertex);
+      putNode(out, kVertexCodes, g, kCornerColumn[c] ? zn : zi, t, i + kCornerColumn[c], j + kCornerRow[c]);
+    }
     put(out, kSeqend);
   });
 }
 
 void writeGridFaces(TextOutput* out, const PointTable& t) {
   forEachCell(t, [&](int32_t i, int32_t j, const GridTexts& g, const ValueTexts& zi, const ValueTexts& zn) {
-    double** r = t.rows;
     put(out, kFace);
-    putValue(out, " 10\r\n", g.x, i, r[0][i]);  // first corner: node (i, j)
-    putValue(out, " 20\r\n", g.y, j, r[j][0]);
-    putValue(out, " 30\r\n", zi, j, r[j][i]);
-    putValue(out, " 11\r\n", g.x, i + 1, r[0][i + 1]);  // node (i + 1, j)
-    putValue(out, " 21\r\n", g.y, j, r[j][0]);
-    putValue(out, " 31\r\n", zn, j, r[j][i + 1]);
-    putValue(out, " 12\r\n", g.x, i + 1, r[0][i + 1]);  // node (i + 1, j + 1)
-    putValue(out, " 22\r\n", g.y, j + 1, r[j + 1][0]);
-    putValue(out, " 32\r\n", zn, j + 1, r[j + 1][i + 1]);
-    putValue(out, " 13\r\n", g.x, i, r[0][i]);  // node (i, j + 1)
-    putValue(out, " 23\r\n", g.y, j + 1, r[j + 1][0]);
-    putValue(out, " 33\r\n", zi, j + 1, r[j + 1][i]);
+    for (int c = 0; c < 4; ++c)
+      putNode(out, kCornerCodes[c], g, kCornerColumn[c] ? zn : zi, t, i + kCornerColumn[c], j + kCornerRow[c]);
     put(out, kSeqend);
   });
 }

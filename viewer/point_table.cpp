@@ -6,6 +6,7 @@
 
 #include "common/field_scanner.h"
 #include "common/memory.h"
+#include "platform/input_file.h"
 
 namespace {
 
@@ -65,6 +66,14 @@ void startRead(PointTable* table, Extents* extents) {
   *extents = Extents{};
 }
 
+// Nothing partial is kept: a read that ran out of memory or ended with a read error leaves an
+// empty table.
+ReadResult finishRead(const TextInput* in, PointTable* table, bool outOfMemory) {
+  if (!outOfMemory && in->error == 0) return ReadResult::ok;
+  releaseTable(table);
+  return outOfMemory ? ReadResult::outOfMemory : ReadResult::readFailed;
+}
+
 // The counting pass of a grid file: fields of the header line, then the line ends after it.
 struct GridShape {
   int64_t headerCommas;
@@ -104,17 +113,9 @@ struct GridRead {
 
 // Widens the extents by a node's isometric point, or starts them with it.
 void widenIsometric(GridRead* read, double u, double v) {
-  Extents* e = read->extents;
-  if (!read->started) {
-    read->started = true;
-    e->xMin = e->xMax = u;
-    e->yMin = e->yMax = v;
-    return;
-  }
-  if (u < e->xMin) e->xMin = u;
-  if (u > e->xMax) e->xMax = u;
-  if (v < e->yMin) e->yMin = v;
-  if (v > e->yMax) e->yMax = v;
+  bool started = read->started;
+  widen(u, &started, &read->extents->xMin, &read->extents->xMax);
+  widen(v, &read->started, &read->extents->yMin, &read->extents->yMax);
 }
 
 void storeGridCell(GridRead* read, double value) {
@@ -189,18 +190,14 @@ ReadResult readTwoRowFile(TextInput* in, PointTable* table, Extents* extents) {
   });
   // The text of an unfinished last field is discarded.
   fieldRelease(&field);
-  if (widenFailed || end == ScanEnd::outOfMemory) {
-    releaseTable(table);
-    return ReadResult::outOfMemory;
-  }
-  return ReadResult::ok;
+  return finishRead(in, table, widenFailed || end == ScanEnd::outOfMemory);
 }
 
 ReadResult readGridFile(TextInput* in, PointTable* table, Extents* extents) {
   startRead(table, extents);
   GridShape shape = countGridShape(in);
   // Without a complete header line there is no grid: the table stays empty.
-  if (!shape.headerEnded) return ReadResult::ok;
+  if (!shape.headerEnded) return finishRead(in, table, false);
   if (!allocateTable(table, 1 + shape.headerCommas, 2 + shape.laterLineEnds)) return ReadResult::outOfMemory;
 
   textInputRewind(in);
@@ -210,16 +207,26 @@ ReadResult readGridFile(TextInput* in, PointTable* table, Extents* extents) {
   ScanEnd end = scanFields(in, &field, [&](double value, uint8_t separator) {
     return endGridField(&read, value, separator);
   });
-  if (end == ScanEnd::outOfMemory) {
-    fieldRelease(&field);
-    releaseTable(table);
-    return ReadResult::outOfMemory;
-  }
   // A last line without a line end is complete all the same, once it met a comma or holds text.
   if (end == ScanEnd::endOfData && !read.inHeader && (read.lineHasComma || field.size > 0)) {
     storeGridCell(&read, fieldTake(&field));
     table->lastRowIndex = read.row;
   }
   fieldRelease(&field);
-  return ReadResult::ok;
+  return finishRead(in, table, end == ScanEnd::outOfMemory);
+}
+
+ReadResult readTable(TextInput* in, Dimension dimension, PointTable* table, Extents* extents) {
+  return dimension == Dimension::twoD ? readTwoRowFile(in, table, extents) : readGridFile(in, table, extents);
+}
+
+IoResult readTableFile(const char* path, Dimension dimension, PointTable* table, Extents* extents) {
+  TextInput in;
+  IoResult opened = inputFileOpen(&in, path);
+  if (opened.kind != IoResult::ok) return opened;
+  ReadResult result = readTable(&in, dimension, table, extents);
+  int error = in.error;
+  textInputClose(&in);
+  if (result == ReadResult::outOfMemory) return kIoOutOfMemory;
+  return result == ReadResult::readFailed ? ioFailed(error) : kIoDone;
 }

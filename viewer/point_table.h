@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "common/io_result.h"
 #include "common/text_input.h"
 
 // rows[r] holds columnCapacity doubles for r = 0 .. rowCapacity (rowCapacity + 1 rows).
@@ -21,15 +22,32 @@ struct Extents {
   double xMin, xMax, yMin, yMax;
 };
 
-enum class ReadResult { ok, outOfMemory };
+// The design's size measure of a table: columnCapacity x rowCapacity. rowCapacity is the last
+// row's index, not a count of rows (the table holds one row more), so this is not the number of
+// cells; it is the measure the large-data question has always been asked by.
+inline int64_t tableSizeMeasure(const PointTable& table) {
+  return int64_t{table.columnCapacity} * table.rowCapacity;
+}
+
+// outOfMemory: memory ran out; readFailed: the input ended early with a read error (its number
+// in the input's error).
+enum class ReadResult { ok, outOfMemory, readFailed };
+
+// Which layout a table was read from: a two-row profile (2D) or a grid (3D).
+enum class Dimension { twoD, threeD };
 
 // Columns of a two-row file's table while its lines fit; it grows for longer lines.
 constexpr int32_t kTwoRowColumns = 128;
 
-// Both readers replace the table and the extents wholesale. outOfMemory leaves an empty table;
-// the caller then takes the memory-exhaustion path.
+// Both readers replace the table and the extents wholesale. A failure leaves an empty table
+// (nothing partial); after outOfMemory the caller takes the memory-exhaustion path.
 ReadResult readTwoRowFile(TextInput* in, PointTable* table, Extents* extents);
 ReadResult readGridFile(TextInput* in, PointTable* table, Extents* extents);
+ReadResult readTable(TextInput* in, Dimension dimension, PointTable* table, Extents* extents);
+
+// Opens path, reads it with the reader of the dimension and closes it. failed carries the error
+// of a file that did not open or could not be read to its end; the table is then empty.
+IoResult readTableFile(const char* path, Dimension dimension, PointTable* table, Extents* extents);
 // Frees the rows; harmless on an empty table.
 void releaseTable(PointTable* table);
 

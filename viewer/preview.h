@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/platform.h"
+#include "platform/canvas.h"
 #include "viewer/point_table.h"
 
 // The preview frame in the dialog's client pixels: columns left .. left + width, rows 0 .. height.
@@ -14,9 +14,7 @@ struct PreviewArea {
   int32_t height;
 };
 
-// Every coordinate handed to the canvas lies within +-kPixelLimit: the range a GDI device
-// coordinate may take. Points mapped beyond it are pulled in to within it.
-constexpr int32_t kPixelLimit = 1 << 27;
+// Points mapped beyond the canvas's kPixelLimit are pulled in to within it.
 
 // The fit of one drawing. drawable is false when nothing but the frame can be drawn: both
 // spreads zero, or a scale or xOffset that is not finite or lies beyond kPixelLimit.

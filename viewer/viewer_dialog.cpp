@@ -5,38 +5,25 @@
 
 #include "common/command_line.h"
 #include "common/extended_precision.h"
-#include "common/text_input.h"
-#include "platform/input_file.h"
+#include "common/path_text.h"
+#include "common/program_texts.h"
+#include "platform/file_system.h"
 #include "viewer/dxf_writer.h"
 #include "viewer/output_name.h"
+#include "common/version.h"
 
 ViewerState gViewer{};
 
 namespace {
 
-constexpr char kStatusNotSaved[] = "未出力";
-constexpr char kStatusSaved[] = "保存完了";
-constexpr char kStatusReadFailed[] = "読込エラー";
-constexpr char kStatusWriteFailed[] = "書込みエラー";
-constexpr char kReadError[] = "読込エラー: ";
-constexpr char kWriteError[] = "書込みエラー: ";
-constexpr char kOutOfMemoryText[] = "メモリ確保に失敗しました";
-constexpr char kLargeSaveQuestion[] = "データ量が多いため保存に時間がかかります。\n続行しますか？";
-
-constexpr FileDialogSetup kOpenDialog{false, "CSV(*.csv)", "*.csv", "csv", "ファイルを開く"};
-constexpr FileDialogSetup kSaveDialog{true, "DXF(*.dxf)", "*.dxf", "dxf", "ファイルの保存"};
-
-enum class Dimension { twoD, threeD };
-
-// Set when the process entry ran out of memory before a dialog existed to say so; the dialog's
-// start then takes the memory path at once.
-bool gEntryOutOfMemory = false;
+constexpr char kVersionText[] = "Ver." PV_VERSION;
+constexpr FileDialogSetup kDxfSaveDialog{true, kDxfFilterName, kDxfFilterSpec, kDxfExtension, kSaveTitle};
 
 // Memory exhaustion, wherever it happens, ends the process: the message, then status 1. Nothing
 // may draw or save the table in the meantime (it may be half read).
 FlowOutcome outOfMemory(Dialog* dialog) {
   gViewer.tableStale = true;
-  messageBox(dialog, kOutOfMemoryText, "Error", MessageButtons::ok);
+  messageBox(dialog, kOutOfMemoryText, kErrorCaption, MessageButtons::ok);
   return FlowOutcome::exitOutOfMemory;
 }
 
@@ -44,51 +31,35 @@ void reportError(const char* prefix, const std::string& message) {
   writeErrorStream((prefix + message + "\n").c_str());
 }
 
-void drawTable(Dialog* dialog, Dimension dimension, SurfacePaint* paint) {
+// Draws the table as what it was read as.
+void drawTable(Dialog* dialog, SurfacePaint* paint) {
   Canvas* canvas = surfaceBegin(dialog, paint);
   if (!canvas) return;  // nothing to draw on now
-  if (dimension == Dimension::twoD)
+  if (gViewer.tableDimension == Dimension::twoD)
     drawPreview2D(canvas, gViewer.previewArea, gViewer.table, gViewer.extents);
   else
     drawPreview3D(canvas, gViewer.previewArea, gViewer.table, gViewer.extents);
   surfaceEnd(dialog, canvas);
 }
 
-ReadResult readTable(TextInput* in, Dimension dimension) {
-  return dimension == Dimension::twoD ? readTwoRowFile(in, &gViewer.table, &gViewer.extents)
-                                      : readGridFile(in, &gViewer.table, &gViewer.extents);
-}
-
-// A load that failed: the table is stale, so that the file loaded before is neither drawn again
-// nor saved under the new file's name; the status bar says so, and the error stream why.
-FlowOutcome loadFailed(Dialog* dialog, int error) {
-  reportError(kReadError, std::strerror(error));
-  setStatusText(dialog, kStatusReadFailed);
-  return FlowOutcome::carryOn;
-}
-
-// Reads path with the reader of the dimension and draws it.
+// Reads path with the reader of the dimension and draws it. A load that fails leaves the table
+// stale, so that the file loaded before is neither drawn again nor saved under the new file's
+// name; the status bar says so, and the error stream why.
 FlowOutcome loadTable(Dialog* dialog, const std::string& path, Dimension dimension) {
   // The reader replaces the table; until it has succeeded nothing may draw or save it, not even
   // the paint requests that the memory message lets through.
   gViewer.tableStale = true;
-  TextInput in;
-  IoResult opened = inputFileOpen(&in, path.c_str());
-  if (opened.kind == IoResult::outOfMemory) return outOfMemory(dialog);  // the file itself may be fine
-  if (opened.kind == IoResult::failed) return loadFailed(dialog, opened.error);
   showWaitCursor(dialog, true);
-  ReadResult result = readTable(&in, dimension);
-  int readError = in.error;
-  if (result == ReadResult::outOfMemory || readError != 0) {
-    textInputClose(&in);
-    showWaitCursor(dialog, false);
-    if (result == ReadResult::outOfMemory) return outOfMemory(dialog);
-    releaseTable(&gViewer.table);
-    return loadFailed(dialog, readError);
-  }
-  drawTable(dialog, dimension, nullptr);
-  textInputClose(&in);
+  IoResult read = readTableFile(path.c_str(), dimension, &gViewer.table, &gViewer.extents);
   showWaitCursor(dialog, false);
+  if (read.kind == IoResult::outOfMemory) return outOfMemory(dialog);  // the file itself may be fine
+  if (read.kind == IoResult::failed) {
+    reportError(kReadErrorPrefix, std::strerror(read.error));
+    setStatusText(dialog, kStatusReadFailed);
+    return FlowOutcome::carryOn;
+  }
+  gViewer.tableDimension = dimension;
+  drawTable(dialog, nullptr);
   gViewer.tableStale = false;
   return FlowOutcome::carryOn;
 }
@@ -112,28 +83,27 @@ FlowOutcome loadStartupFile(Dialog* dialog) {
 
 FlowOutcome loadCommand(Dialog* dialog) {
   std::string path;
-  if (!chooseFile(kOpenDialog, &path)) return FlowOutcome::carryOn;
-  setControlText(dialog, ID_FILE_NAME_LABEL, fileNamePart(path).c_str());
+  if (!chooseFile(kCsvOpenDialog, &path)) return FlowOutcome::carryOn;
+  setControlText(dialog, ID_FILE_NAME_LABEL, fileNamePart(path, directorySeparators()).c_str());
   return finishLoad(dialog, path, loadTable(dialog, path, checkedDimension(dialog)));
 }
 
 // Only a grid's table is sized from its file; a two-row table that grew for a long profile
 // never asks.
-bool confirmLargeSave(Dialog* dialog, const DxfMethod& method) {
-  int64_t cells = static_cast<int64_t>(gViewer.table.columnCapacity) * gViewer.table.rowCapacity;
-  if (method.twoD || cells <= kLargeSaveCells) return true;
-  return messageBox(dialog, kLargeSaveQuestion, "Note", MessageButtons::okCancel) == MessageAnswer::ok;
+bool confirmLargeSave(Dialog* dialog) {
+  if (gViewer.tableDimension == Dimension::twoD || tableSizeMeasure(gViewer.table) <= kLargeSaveCells) return true;
+  return messageBox(dialog, kLargeSaveQuestion, kNoteCaption, MessageButtons::okCancel) == MessageAnswer::ok;
 }
 
 FlowOutcome saveCommand(Dialog* dialog) {
   // A grid file without a complete first line leaves no table: there is nothing to save.
   if (gViewer.tableStale || !gViewer.table.rows) return FlowOutcome::carryOn;
-  // A table that is not stale was read for the checked Dimension.
-  DxfMethod method{isButtonChecked(dialog, ID_TWO_D), isButtonChecked(dialog, ID_LINE),
+  // The method is the buttons' at the moment the save starts.
+  DxfMethod method{gViewer.tableDimension == Dimension::twoD, isButtonChecked(dialog, ID_LINE),
                    isButtonChecked(dialog, ID_MESH), isButtonChecked(dialog, ID_FACE)};
-  if (!confirmLargeSave(dialog, method)) return FlowOutcome::carryOn;
+  if (!confirmLargeSave(dialog)) return FlowOutcome::carryOn;
   std::string path = gViewer.outputName;
-  if (!chooseFile(kSaveDialog, &path)) return FlowOutcome::carryOn;
+  if (!chooseFile(kDxfSaveDialog, &path)) return FlowOutcome::carryOn;
   showWaitCursor(dialog, true);
   IoResult saved = saveDxfFile(path.c_str(), gViewer.table, method);
   showWaitCursor(dialog, false);
@@ -141,7 +111,7 @@ FlowOutcome saveCommand(Dialog* dialog) {
   // still in place either way.
   if (saved.kind == IoResult::outOfMemory) return outOfMemory(dialog);
   if (saved.kind == IoResult::failed) {
-    reportError(kWriteError, std::strerror(saved.error));
+    reportError(kWriteErrorPrefix, std::strerror(saved.error));
     setStatusText(dialog, kStatusWriteFailed);
     return FlowOutcome::carryOn;
   }
@@ -167,7 +137,7 @@ void measurePreviewArea(Dialog* dialog) {
 FlowOutcome startFlow(Dialog* dialog) {
   setControlText(dialog, ID_VERSION_LABEL, kVersionText);
   gViewer.tableStale = true;
-  if (gEntryOutOfMemory) return outOfMemory(dialog);
+  if (gViewer.entryOutOfMemory) return outOfMemory(dialog);
   measurePreviewArea(dialog);
   checkButton(dialog, ID_THREE_D);
   checkButton(dialog, ID_FACE);
@@ -195,11 +165,10 @@ void viewerEnter(const char* commandLineTail) {
   useExtendedPrecision();
   releaseTable(&gViewer.table);
   gViewer = ViewerState{};
-  gEntryOutOfMemory = false;
   try {
     gViewer.startupPath = pathFromTail(commandLineTail);
   } catch (const std::bad_alloc&) {
-    gEntryOutOfMemory = true;
+    gViewer.entryOutOfMemory = true;
   }
 }
 
@@ -215,9 +184,9 @@ FlowOutcome viewerStart(Dialog* dialog) {
 void viewerPaint(Dialog* dialog, SurfacePaint* paint) {
   if (gViewer.tableStale) return;
   useExtendedPrecision();
-  bool longDrawing = int64_t{gViewer.table.columnCapacity} * gViewer.table.rowCapacity > kLongDrawingCells;
+  bool longDrawing = tableSizeMeasure(gViewer.table) > kLongDrawingCells;
   if (longDrawing) showWaitCursor(dialog, true);
-  drawTable(dialog, checkedDimension(dialog), paint);
+  drawTable(dialog, paint);
   if (longDrawing) showWaitCursor(dialog, false);
 }
 

@@ -1,11 +1,12 @@
 // The viewer's dialog: its process-wide state and the flows behind the dialog's messages. The
-// flows reach the window only through platform.h, so the recording stand-in can drive them.
+// flows reach the window only through platform/viewer_window.h, so the recording stand-in can
+// drive them.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/viewer_window.h"
 #include "viewer/point_table.h"
 #include "viewer/preview.h"
 #include "viewer/viewer_controls.h"
@@ -15,6 +16,8 @@ struct ViewerState {
   std::string startupPath;  // path named by the command-line tail; empty without one
   std::string outputName;   // the save dialog's initial name, from the path last chosen for loading
   bool tableStale;          // set: the table must be neither drawn nor saved
+  Dimension tableDimension;  // what the table was read as (meaningful while it is not stale)
+  bool entryOutOfMemory;    // the process entry ran out of memory before a dialog could say so
   PointTable table;
   Extents extents;
   PreviewArea previewArea;  // set when the dialog starts, and again when its layout changes
@@ -25,7 +28,6 @@ extern ViewerState gViewer;
 constexpr int64_t kLargeSaveCells = 10000;
 // Above this many cells a repaint takes long enough to show the wait cursor.
 constexpr int64_t kLongDrawingCells = 250000;
-constexpr const char kVersionText[] = "Ver.0.10.2";
 
 // What the platform side does once a flow has returned.
 enum class FlowOutcome {

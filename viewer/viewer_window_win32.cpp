@@ -4,7 +4,7 @@
 
 #include <commctrl.h>
 
-#include "platform/platform.h"
+#include "platform/viewer_window.h"
 #include "platform/polyline_batch/polyline_batch.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_handles.h"

@@ -1,4 +1,5 @@
-// The viewer's window on Win32, beyond platform.h: how its drawing surface asks to be painted.
+// The viewer's window on Win32, beyond platform/viewer_window.h: how its drawing surface asks to
+// be painted.
 #pragma once
 
 #include <windows.h>

@@ -5,6 +5,7 @@
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -63,14 +64,38 @@ int systemReplace(const char* from, const char* to, const char*) { return std::r
 
 void systemRemove(const char* path) { unlink(path); }
 
+void systemSleep(unsigned milliseconds) {
+  timespec wait{static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&wait, &wait) != 0 && errno == EINTR) {
+  }
+}
+
 unsigned long systemProcessId() { return static_cast<unsigned long>(getpid()); }
 
-std::FILE* systemOpenForReading(const char* path, int* error) {
-  errno = 0;
-  std::FILE* file = std::fopen(path, "rb");
-  if (!file) *error = errno;
-  return file;
+int systemOpenRead(const char* path, SystemFile* file) {
+  int fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  // A folder opens here and fails only at its first read: it fails now, as on Windows.
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    close(fd);
+    return EISDIR;
+  }
+  *file = fd;
+  return 0;
 }
+
+int64_t systemRead(SystemFile file, void* data, size_t size, int* error) {
+  for (;;) {
+    ssize_t n = read(descriptor(file), data, size);
+    if (n >= 0) return n;
+    if (errno == EINTR) continue;
+    *error = errno;
+    return -1;
+  }
+}
+
+int systemSeekStart(SystemFile file) { return lseek(descriptor(file), 0, SEEK_SET) == 0 ? 0 : errno; }
 
 bool pathExists(const char* path) {
   struct stat st;

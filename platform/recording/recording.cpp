@@ -1,5 +1,6 @@
 #include "platform/recording/recording.h"
 
+#include <algorithm>
 #include <string>
 
 #include "common/memory.h"
@@ -25,7 +26,11 @@ void log(std::string text) { gRecording.events.push_back(std::move(text)); }
 }  // namespace
 
 Recording& recording() { return gRecording; }
-void recordingReset() { gRecording = Recording{}; }
+void recordingReset() {
+  std::vector<std::vector<int>> groups = std::move(gRecording.radioGroups);
+  gRecording = Recording{};
+  gRecording.radioGroups = std::move(groups);
+}
 Dialog* recordingDialog() { return &gDialog; }
 
 Canvas* surfaceBegin(Dialog*, SurfacePaint*) {
@@ -54,12 +59,9 @@ bool isButtonChecked(Dialog*, int controlId) {
 void checkButton(Dialog*, int controlId) {
   StandInAllocations standIn;
   // Automatic radio buttons: checking one clears the others of its group.
-  static const int groups[][3] = {{109, 110, 0}, {111, 112, 113}};
-  for (const auto& group : groups)
-    for (int id : group)
-      if (id == controlId)
-        for (int other : group)
-          if (other) gRecording.checked[other] = false;
+  for (const std::vector<int>& group : gRecording.radioGroups)
+    if (std::find(group.begin(), group.end(), controlId) != group.end())
+      for (int other : group) gRecording.checked[other] = false;
   gRecording.checked[controlId] = true;
   log("check " + std::to_string(controlId));
 }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "platform/canvas_list/canvas_list.h"
-#include "platform/platform.h"
+#include "platform/viewer_window.h"
 
 struct Recording {
   std::vector<std::string> events;  // "messageBox Error: text", "status 未出力", ...
@@ -18,6 +18,9 @@ struct Recording {
   std::deque<long long> shellResults;                    // default 42 (started)
   std::map<int, std::string> controlTexts;
   std::map<int, bool> checked;
+  // The radio groups of the dialog under test: checking a button clears the others of its group.
+  // The test sets them; recordingReset keeps them.
+  std::vector<std::vector<int>> radioGroups;
   std::map<int, bool> hidden;
   std::map<int, std::pair<int, int>> clientSizes;  // 0 = the dialog
   std::string statusText;

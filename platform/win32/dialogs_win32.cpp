@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/dialogs.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_handles.h"
 

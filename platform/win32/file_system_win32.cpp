@@ -11,7 +11,6 @@
 #include <cstring>
 #include <string>
 
-#include "platform/win32/replace_calls.h"
 #include "platform/win32/wide_text.h"
 
 namespace {
@@ -122,8 +121,6 @@ int systemFlush(SystemFile file) { return FlushFileBuffers(handleOf(file)) ? 0 :
 
 int systemClose(SystemFile file) { return CloseHandle(handleOf(file)) ? 0 : lastError(); }
 
-ReplaceCalls gReplaceCalls{ReplaceFileW, MoveFileExW};
-
 namespace {
 
 constexpr DWORD kMoveOnto = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
@@ -131,7 +128,7 @@ constexpr DWORD kMoveOnto = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
 bool exists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
 int moveOnto(const wchar_t* from, const wchar_t* to) {
-  return gReplaceCalls.moveFile(from, to, kMoveOnto) ? 0 : lastError();
+  return MoveFileExW(from, to, kMoveOnto) ? 0 : lastError();
 }
 
 // After a swap that failed. ReplaceFile may have moved the old file to the spare name and left
@@ -141,7 +138,7 @@ int moveOnto(const wchar_t* from, const wchar_t* to) {
 // names again, as after every other error, a plain move still saves where the swap was refused
 // in part (some network shares and file systems do).
 int afterFailedSwap(const wchar_t* from, const wchar_t* to, const wchar_t* spare) {
-  if (!exists(to) && exists(spare) && !gReplaceCalls.moveFile(spare, to, 0)) {
+  if (!exists(to) && exists(spare) && !MoveFileExW(spare, to, 0)) {
     int error = moveOnto(from, to);
     if (error == 0) DeleteFileW(spare);
     return error;
@@ -161,7 +158,7 @@ int systemReplace(const char* from, const char* to, const char* spare) {
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EISDIR;  // never swapped away
   // Windows refuses to replace a read-only file, and so do we, even where a move would not.
   if (attributes & FILE_ATTRIBUTE_READONLY) return EPERM;
-  if (gReplaceCalls.replaceFile(target.text, source.text, backup.text, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+  if (ReplaceFileW(target.text, source.text, backup.text, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                                 nullptr)) {
     DeleteFileW(backup.text);
     return 0;
@@ -174,18 +171,34 @@ void systemRemove(const char* path) {
   if (widePath(path, &name)) DeleteFileW(name.text);
 }
 
+void systemSleep(unsigned milliseconds) { Sleep(milliseconds); }
+
 unsigned long systemProcessId() { return GetCurrentProcessId(); }
 
-std::FILE* systemOpenForReading(const char* path, int* error) {
+// Others may read and write the file meanwhile, as with the C library's fopen.
+int systemOpenRead(const char* path, SystemFile* file) {
   WidePath name;
-  if (!widePath(path, &name)) {
-    *error = ENOMEM;
-    return nullptr;
+  if (!widePath(path, &name)) return ENOMEM;
+  HANDLE handle = CreateFileW(name.text, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return lastError();
+  *file = reinterpret_cast<SystemFile>(handle);
+  return 0;
+}
+
+int64_t systemRead(SystemFile file, void* data, size_t size, int* error) {
+  DWORD chunk = size > (1u << 30) ? (1u << 30) : static_cast<DWORD>(size);
+  DWORD got = 0;
+  if (!ReadFile(handleOf(file), data, chunk, &got, nullptr)) {
+    *error = lastError();
+    return -1;
   }
-  errno = 0;
-  std::FILE* file = _wfopen(name.text, L"rb");
-  if (!file) *error = errno;
-  return file;
+  return got;
+}
+
+int systemSeekStart(SystemFile file) {
+  LARGE_INTEGER start{};
+  return SetFilePointerEx(handleOf(file), start, nullptr, FILE_BEGIN) ? 0 : lastError();
 }
 
 bool pathExists(const char* path) {

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "platform/platform.h"
+#include "platform/dialogs.h"
 
 // A Dialog* is the dialog's HWND itself; nullptr is "no owner window".
 inline HWND dialogWindow(Dialog* dialog) { return reinterpret_cast<HWND>(dialog); }

@@ -12,51 +12,30 @@
 
 #include "common/text_input.h"
 #include "common/text_output.h"
+#include "platform/file_system.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
 #include "tests/common/fault_operator_new.h"
 #include "tests/common/fault_support.h"
-#include "tests/counted_sleep.h"
+#include "tests/file_faults.h"
+#include "tests/test_files.h"
 
 #ifdef _WIN32
-#include "platform/win32/replace_calls.h"
+#include <windows.h>
 #endif
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string contents(const fs::path& path) {
-  std::string bytes;
-  if (std::FILE* file = std::fopen(path.string().c_str(), "rb")) {
-    for (int c; (c = std::fgetc(file)) != EOF;) bytes += static_cast<char>(c);
-    std::fclose(file);
-  }
-  return bytes;
-}
-
-void put(const fs::path& path, const std::string& bytes) {
-  std::FILE* file = std::fopen(path.string().c_str(), "wb");
-  ASSERT_TRUE(file);
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
-}
-
-std::vector<std::string> namesIn(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 class FaultIo : public ::testing::Test {
  protected:
   void SetUp() override {
-    folder = fs::path(::testing::TempDir()) / ("pv-fault-io-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    folder = fs::path(::testing::TempDir()) / ("pv-fault-io-" + std::to_string(systemProcessId()));
     fs::remove_all(folder);
     fs::create_directories(folder);
     target = folder / "target.txt";
-    put(target, "old");
+    writeFile(target, "old");
   }
   void TearDown() override {
     allocationFailuresOff();
@@ -127,7 +106,7 @@ TEST_F(FaultIo, OutputFileCreationOutOfMemory) {
       EXPECT_EQ(created.result.kind, IoResult::outOfMemory);
     }
     EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
-    EXPECT_EQ(contents(target), "old");
+    EXPECT_EQ(readFile(target), "old");
   });
 }
 
@@ -159,7 +138,7 @@ TEST_F(FaultIo, OutputFileFaultsAtEveryWriteAndAtTheCommit) {
   for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<char>('A' + i * 7 % 53);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    put(target, "old");
+    writeFile(target, "old");
     countedSleepsReset();
     IoResult created;
     outputFileInjectFailure(c.fault);
@@ -175,10 +154,10 @@ TEST_F(FaultIo, OutputFileFaultsAtEveryWriteAndAtTheCommit) {
     if (c.errorNumber == 0) {
       EXPECT_EQ(committed.kind, IoResult::ok);
       EXPECT_EQ(outputFileWriteCalls(), c.fault.point == OutputFaultPoint::partialWrite ? 4 : 3);
-      EXPECT_EQ(contents(target), block + block + block);
+      EXPECT_EQ(readFile(target), block + block + block);
     } else {
       EXPECT_EQ(committed.kind, IoResult::failed);
-      EXPECT_EQ(contents(target), "old");
+      EXPECT_EQ(readFile(target), "old");
     }
     EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
   }
@@ -197,36 +176,11 @@ TEST_F(FaultIo, OutputFileCommitFailsWithoutMemory) {
   allocationFailuresOff();
   EXPECT_EQ(committed.kind, IoResult::failed);
   EXPECT_EQ(committed.error, EACCES);
-  EXPECT_EQ(contents(target), "old");
+  EXPECT_EQ(readFile(target), "old");
   EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
 }
 
 #ifdef _WIN32
-// One outcome of ReplaceFile as its documentation gives it: the error, whether the old file was
-// already moved to the backup name (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2), and which of the moves
-// after it fail (bit k: move k, counted from 0).
-struct ReplacePlay {
-  DWORD error;
-  bool movedAside;
-  unsigned failingMoves;
-};
-ReplacePlay gPlay;
-int gMoves;
-
-BOOL WINAPI playReplace(LPCWSTR replaced, LPCWSTR, LPCWSTR backup, DWORD, LPVOID, LPVOID) {
-  if (gPlay.movedAside) MoveFileExW(replaced, backup, 0);
-  SetLastError(gPlay.error);
-  return FALSE;
-}
-
-BOOL WINAPI playMove(LPCWSTR from, LPCWSTR to, DWORD flags) {
-  if (gPlay.failingMoves >> gMoves++ & 1) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  return MoveFileExW(from, to, flags);
-}
-
 // Whatever ReplaceFile and the moves after it do, the target ends named: the new file (saved),
 // else the old one; only when neither can take the name do both stay, the new under its
 // temporary name and the old under the spare one. A read-only target is never replaced.
@@ -246,24 +200,21 @@ TEST_F(FaultIo, WindowsReplaceEndsWithTheTargetNamed) {
       {"a share refuses the swap", {ERROR_INVALID_PARAMETER, false, 0}, true, {"new"}},
       {"a share refuses the swap and the move", {ERROR_INVALID_PARAMETER, false, 0b1}, false, {"old"}},
   };
-  const ReplaceCalls real = gReplaceCalls;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     fs::remove_all(folder);
     fs::create_directories(folder);
-    put(target, "old");
-    gPlay = c.play;
-    gMoves = 0;
-    gReplaceCalls = ReplaceCalls{playReplace, playMove};
+    writeFile(target, "old");
+    playReplaceOutcome(&c.play);
     IoResult created;
     OutputFile* file = outputFileCreate(target.string().c_str(), &created);
     ASSERT_TRUE(file);
     ASSERT_TRUE(outputFileWrite(file, "new", 3));
     IoResult committed = outputFileCommit(file);
-    gReplaceCalls = real;
+    playReplaceOutcome(nullptr);
     EXPECT_EQ(committed.kind == IoResult::ok, c.saved);
     std::vector<std::string> left;
-    for (const std::string& name : namesIn(folder)) left.push_back(contents(folder / name));
+    for (const std::string& name : namesIn(folder)) left.push_back(readFile(folder / name));
     if (!fs::exists(target)) left.insert(left.begin(), "<no target>");
     std::vector<std::string> expected = c.left;
     // Spare names end in ".old", temporary ones in ".tmp": the old file sorts first.
@@ -274,7 +225,7 @@ TEST_F(FaultIo, WindowsReplaceEndsWithTheTargetNamed) {
   // A read-only file keeps its bytes: Windows refuses to replace it, and so does the save.
   fs::remove_all(folder);
   fs::create_directories(folder);
-  put(target, "old");
+  writeFile(target, "old");
   SetFileAttributesW(target.wstring().c_str(), FILE_ATTRIBUTE_READONLY);
   IoResult created;
   OutputFile* file = outputFileCreate(target.string().c_str(), &created);
@@ -283,7 +234,7 @@ TEST_F(FaultIo, WindowsReplaceEndsWithTheTargetNamed) {
   IoResult committed = outputFileCommit(file);
   EXPECT_EQ(committed.kind, IoResult::failed);
   EXPECT_EQ(committed.error, EPERM);
-  EXPECT_EQ(contents(target), "old");
+  EXPECT_EQ(readFile(target), "old");
   EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
   SetFileAttributesW(target.wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
 }

@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/recording/recording.h"
 #include "tests/converter/converter_test_support.h"
+#include "tests/file_faults.h"
 
 #ifndef _WIN32
 #include <csignal>
@@ -47,15 +48,6 @@ std::vector<std::string> eventsStartingWith(const std::string& prefix) {
 std::vector<std::string> messageBoxes() { return eventsStartingWith("messageBox"); }
 std::vector<std::string> viewerStarts() { return eventsStartingWith("shellStart"); }
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-    names.push_back(entry.path().filename().string());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 void touch(const fs::path& path) { writeFile(path, ""); }
 
 void emptyFolder(const fs::path& folder) {
@@ -64,26 +56,9 @@ void emptyFolder(const fs::path& folder) {
 
 // Each test runs with two folders of its own: data (the input's folder) and work (the
 // current working directory, where TMPn.$$$ names reserve numbers).
-class ConverterRunTest : public ::testing::Test {
+class ConverterRunTest : public ConverterFolders {
  protected:
-  void SetUp() override {
-    recordingReset();
-    root = makeScratchFolder("run");
-    data = root / "data";
-    work = root / "work";
-    fs::create_directories(data);
-    fs::create_directories(work);
-    previousFolder = fs::current_path();
-    fs::current_path(work);
-  }
-  void TearDown() override {
-    fs::current_path(previousFolder);
-    fs::remove_all(root);
-  }
-  std::string inData(const std::string& name) const { return (data / name).string(); }
   int run(const std::string& tail) { return runConverter(tail.c_str()); }
-
-  fs::path root, data, work, previousFolder;
 };
 
 TEST_F(ConverterRunTest, EveryWayARunEndsShowsItsMessagesInOrder) {

@@ -1,15 +1,19 @@
 // Helpers the converter tests share: folding text in memory, and scratch folders.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <string>
 
 #include "common/text_input.h"
 #include "common/text_output.h"
 #include "converter/xyz_list.h"
+#include "platform/recording/recording.h"
+#include "tests/test_files.h"
+#include "platform/file_system.h"
 
 // The grid file the converter makes of an XYZ list, or "<check r>" when the check fails.
 inline std::string foldText(const std::string& list) {
@@ -45,32 +49,35 @@ inline std::filesystem::path scratchRoot() {
   return std::filesystem::temp_directory_path();
 }
 
-// A fresh scratch folder; the caller removes it. Named for this process too, as CTest runs the
-// cases of one program in processes side by side.
+// A fresh scratch folder of this process (test programs run side by side); the caller removes it.
 inline std::filesystem::path makeScratchFolder(const std::string& name) {
   static int serial = 0;
-  static const std::string process = std::to_string(std::random_device{}());
-  std::filesystem::path folder =
-      scratchRoot() / ("gridfold_test_" + name + "_" + process + "_" + std::to_string(++serial));
+  std::filesystem::path folder = scratchRoot() / ("gridfold_test_" + std::to_string(systemProcessId()) + "_" + name +
+                                                  "_" + std::to_string(++serial));
   std::filesystem::remove_all(folder);
   std::filesystem::create_directories(folder);
   return folder;
 }
 
-inline void writeFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::FILE* file = std::fopen(path.string().c_str(), "wb");
-  if (!file) return;
-  std::fwrite(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
-}
+// Two folders of the test's own: data (the input's folder) and work (the current working
+// directory, where TMPn.$$$ names reserve numbers); a fresh recording stand-in.
+class ConverterFolders : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    recordingReset();
+    root = makeScratchFolder("run");
+    data = root / "data";
+    work = root / "work";
+    std::filesystem::create_directories(data);
+    std::filesystem::create_directories(work);
+    previousFolder = std::filesystem::current_path();
+    std::filesystem::current_path(work);
+  }
+  void TearDown() override {
+    std::filesystem::current_path(previousFolder);
+    std::filesystem::remove_all(root);
+  }
+  std::string inData(const std::string& name) const { return (data / name).string(); }
 
-inline std::string readFile(const std::filesystem::path& path) {
-  std::string bytes;
-  std::FILE* file = std::fopen(path.string().c_str(), "rb");
-  if (!file) return "<missing>";
-  char block[4096];
-  size_t got;
-  while ((got = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, got);
-  std::fclose(file);
-  return bytes;
-}
+  std::filesystem::path root, data, work, previousFolder;
+};

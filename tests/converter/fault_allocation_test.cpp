@@ -25,36 +25,14 @@ const std::string kOutOfMemory = "messageBox Error: メモリ確保に失敗し�
 const std::string kList = "2,1,5\n1,1,4\n1,0,\"2." + std::string(150, '0') + "\"\n2,0,3\n";
 const std::string kGrid = "XYZ,1.000000,2.000000\r\n0.000000,2.000000,3.000000\r\n1.000000,4.000000,5.000000";
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 struct CleanRun {
   int status;
   std::vector<std::string> events;
   std::vector<std::string> names;  // in the input's folder
 };
 
-class ConverterAllocationFailure : public ::testing::Test {
+class ConverterAllocationFailure : public ConverterFolders {
  protected:
-  void SetUp() override {
-    recordingReset();
-    root = makeScratchFolder("fault_allocation");
-    data = root / "data";
-    work = root / "work";
-    fs::create_directories(data);
-    fs::create_directories(work);
-    previousFolder = fs::current_path();
-    fs::current_path(work);
-  }
-  void TearDown() override {
-    fs::current_path(previousFolder);
-    fs::remove_all(root);
-  }
-
   // A run ends like the clean run, or in the memory path: one message after what the clean run
   // showed up to that point, and the files as they were, except a grid file that was already in
   // place (the only run that then ends with status 0).
@@ -86,7 +64,6 @@ class ConverterAllocationFailure : public ::testing::Test {
 
   std::string inData(const std::string& name) const { return (data / name).string(); }
 
-  fs::path root, data, work, previousFolder;
 };
 
 TEST_F(ConverterAllocationFailure, EveryKindOfRun) {

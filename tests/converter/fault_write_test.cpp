@@ -13,6 +13,7 @@
 #include "platform/output_file.h"
 #include "platform/recording/recording.h"
 #include "tests/converter/converter_test_support.h"
+#include "tests/file_faults.h"
 
 namespace fs = std::filesystem;
 
@@ -28,28 +29,12 @@ std::string bigList() {
   return list;
 }
 
-std::vector<std::string> namesIn(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-class ConverterWriteFailure : public ::testing::Test {
+class ConverterWriteFailure : public ConverterFolders {
  protected:
-  void SetUp() override {
-    recordingReset();
-    root = makeScratchFolder("fault_write");
-    fs::create_directories(root / "work");
-    previousFolder = fs::current_path();
-    fs::current_path(root / "work");
-  }
   void TearDown() override {
     outputFileInjectFailure(OutputFault{});
-    fs::current_path(previousFolder);
-    fs::remove_all(root);
+    ConverterFolders::TearDown();
   }
-  fs::path root, previousFolder;
 };
 
 TEST_F(ConverterWriteFailure, AtEveryWriteAndAtTheCommit) {
@@ -77,8 +62,9 @@ TEST_F(ConverterWriteFailure, AtEveryWriteAndAtTheCommit) {
         writeFile(output, "old");
       }
     };
-    const std::vector<std::string> namesBefore = c.tail.empty() ? std::vector<std::string>{"in.xyz", "out.csv", "work"}
-                                                                : std::vector<std::string>{"in.xyz", "work"};
+    const std::vector<std::string> namesBefore = c.tail.empty()
+                                                     ? std::vector<std::string>{"data", "in.xyz", "out.csv", "work"}
+                                                     : std::vector<std::string>{"data", "in.xyz", "work"};
 
     prepare();
     outputFileInjectFailure(OutputFault{});

@@ -308,7 +308,7 @@ TEST(FoldXyzList, ReportsAPointArrayThatCannotBeHad) {
   std::string grid;
   TextOutput out;
   textOutputBegin(&out, drainToString, &grid);
-  EXPECT_EQ(foldXyzList(&in, XyzListShape{false, std::numeric_limits<int64_t>::max() / 2, 0}, &out), FoldResult::outOfMemory);
+  EXPECT_EQ(foldXyzList(&in, XyzListShape{false, std::numeric_limits<int64_t>::max() / 2, 0, 0}, &out), FoldResult::outOfMemory);
   textOutputEnd(&out);
   textInputClose(&in);
   EXPECT_EQ(grid, "");

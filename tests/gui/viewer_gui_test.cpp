@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/version.h"
 #include "platform/win32/wide_text.h"
 #include "tests/gui/dialog_driver.h"
 #include "tests/gui/gui_support.h"
@@ -25,7 +26,7 @@ const char kProfile[] = "0,1,2.5,4,7\r\n0,3,1,2.5,-1\r\n";
 const char kSaved[] = "the drawing saved last week\r\n";
 // The caption (0) and the controls' texts at the start, whatever the system's code page.
 const std::pair<int, const char*> kTexts[] = {
-    {0, "plotvane"}, {101, "Ver.0.10.2"}, {102, "Dimension"}, {103, "Method"}, {104, "ＣＳＶ読込"}, {105, ""},
+    {0, "plotvane"}, {101, "Ver." PV_VERSION}, {102, "Dimension"}, {103, "Method"}, {104, "ＣＳＶ読込"}, {105, ""},
     {106, "ＤＸＦ保存"}, {107, "アプリ終了"}, {109, "2D"}, {110, "3D"}, {111, "Line"}, {112, "Mesh"}, {113, "Face"}};
 const Message kQuestion{"Note", "データ量が多いため保存に時間がかかります。\\n続行しますか？", "dialog"};
 

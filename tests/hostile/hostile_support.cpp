@@ -45,52 +45,8 @@ std::string showExtents(const Extents& e) {
   return show(e.xMin) + " " + show(e.xMax) + " " + show(e.yMin) + " " + show(e.yMax);
 }
 
-std::string describe(const std::vector<CanvasOp>& ops) {
-  std::string text;
-  for (const CanvasOp& op : ops) {
-    if (!text.empty()) text += '|';
-    switch (op.kind) {
-      case CanvasOp::frame:
-        text += "frame " + std::to_string(op.a) + ' ' + std::to_string(op.b) + ' ' + std::to_string(op.c) + ' ' +
-                std::to_string(op.d);
-        break;
-      case CanvasOp::moveTo: text += "move " + std::to_string(op.a) + ' ' + std::to_string(op.b); break;
-      case CanvasOp::lineTo: text += "line " + std::to_string(op.a) + ' ' + std::to_string(op.b); break;
-    }
-  }
-  return text;
-}
 
-std::vector<CanvasOp> draw(bool grid, const PointTable& table, const Extents& extents, const PreviewArea& area) {
-  Canvas canvas;
-  if (grid)
-    drawPreview3D(&canvas, area, table, extents);
-  else
-    drawPreview2D(&canvas, area, table, extents);
-  return canvas.ops;
-}
 
-std::string document(const PointTable& table, DxfMethod method) {
-  std::string text;
-  TextOutput out;
-  EXPECT_TRUE(textOutputBegin(&out, drainToString, &text));
-  writeDxfDocument(&out, table, method);
-  EXPECT_TRUE(textOutputEnd(&out));
-  return text;
-}
-
-std::string groups(const std::vector<std::string>& list) {
-  std::string text;
-  for (const std::string& g : list) {
-    size_t bar = g.find('|');
-    std::string code = g.substr(0, bar);
-    text += std::string(3 - code.size(), ' ') + code + "\r\n" + g.substr(bar + 1) + "\r\n";
-  }
-  return text;
-}
-
-const std::vector<std::string> kDocumentStart = {"0|SECTION", "2|ENTITIES"};
-const std::vector<std::string> kDocumentEnd = {"0|ENDSEC", "0|EOF"};
 
 namespace {
 

@@ -13,6 +13,8 @@
 #include "platform/canvas_list/canvas_list.h"
 #include "viewer/dxf_writer.h"
 #include "viewer/point_table.h"
+#include "tests/viewer/canvas_text.h"
+#include "tests/viewer/dxf_text.h"
 #include "viewer/preview.h"
 
 namespace hostile {
@@ -44,23 +46,10 @@ std::string showExtents(const Extents& e);
 constexpr PreviewArea kArea{101, 200, 150};
 const std::string kFrame = "frame 101 0 302 151";
 
-// "frame 101 0 302 151|move 101 150|line 301 0".
-std::string describe(const std::vector<CanvasOp>& ops);
-std::vector<CanvasOp> draw(bool grid, const PointTable& table, const Extents& extents, const PreviewArea& area = kArea);
-
-constexpr DxfMethod k2D{true, false, false, false};
-constexpr DxfMethod kLine{false, true, false, false};
-constexpr DxfMethod kMesh{false, false, true, false};
-constexpr DxfMethod kFace{false, false, false, true};
-
-std::string document(const PointTable& table, DxfMethod method);
-// Groups written as "code|value", code right-aligned in three characters, CR LF after each line.
-std::string groups(const std::vector<std::string>& list);
-extern const std::vector<std::string> kDocumentStart, kDocumentEnd;
-inline std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
+inline std::vector<CanvasOp> draw(bool grid, const PointTable& table, const Extents& extents, const PreviewArea& area = kArea) {
+  return ::draw(grid, area, table, extents);
 }
+
 
 // The document built straight from the layout rules, values formatted by the C library's "%f":
 // a second opinion on which cells the writers read and how they print them.

@@ -288,10 +288,10 @@ def dark_box(width, height, pixels):
 def check_librecad(path, table, method, work, picture_dir=None):
     pdf = work / (path.stem + ".pdf")
     pdf.unlink(missing_ok=True)
-    # The PDF takes the document's name in the target folder ("-o" takes no value). LibreCAD has
-    # been seen to die by a signal (SIGABRT) once on a document it reads fine: such a run is
-    # tried once more; an exit status of its own is never tried again.
-    for attempt in range(2):
+    # The PDF takes the document's name in the target folder ("-o" takes no value). LibreCAD was
+    # seen to abort now and then on documents it converts the next time (a busy machine, a fresh
+    # Xvfb): a run ended by a signal is tried twice more; any other failure counts at once.
+    for _ in range(3):
         result = run(["librecad", "dxf2pdf", "-a", "-m", "-t", str(work), str(path)])
         if result.returncode >= 0:
             break

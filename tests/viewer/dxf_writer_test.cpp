@@ -7,38 +7,11 @@
 
 #include "common/text_output.h"
 #include "viewer/dxf_writer.h"
+#include "tests/viewer/dxf_text.h"
 #include "tests/viewer/loaded_table.h"
 #include "viewer/point_table.h"
 
 namespace {
-
-std::string document(const PointTable& table, DxfMethod method) {
-  std::string text;
-  TextOutput out;
-  EXPECT_TRUE(textOutputBegin(&out, drainToString, &text));
-  writeDxfDocument(&out, table, method);
-  EXPECT_TRUE(textOutputEnd(&out));
-  return text;
-}
-
-// Groups as "code|value" lines; the code is written right-aligned in three characters.
-std::string groups(const std::vector<std::string>& list) {
-  std::string text;
-  for (const std::string& g : list) {
-    size_t bar = g.find('|');
-    std::string code = g.substr(0, bar);
-    text += std::string(3 - code.size(), ' ') + code + "\r\n" + g.substr(bar + 1) + "\r\n";
-  }
-  return text;
-}
-
-const std::vector<std::string> kStart = {"0|SECTION", "2|ENTITIES"};
-const std::vector<std::string> kEnd = {"0|ENDSEC", "0|EOF"};
-
-std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
 
 std::vector<std::string> polyline(const char* flag) { return {"0|POLYLINE", "8|plotvane", "66|1", std::string("70|") + flag}; }
 std::vector<std::string> vertex(const char* x, const char* y, const char* z) {
@@ -46,20 +19,16 @@ std::vector<std::string> vertex(const char* x, const char* y, const char* z) {
 }
 const std::vector<std::string> kSeqend = {"0|SEQEND"};
 
-constexpr DxfMethod k2D{true, false, false, false};
-constexpr DxfMethod kLine{false, true, false, false};
-constexpr DxfMethod kMesh{false, false, true, false};
-constexpr DxfMethod kFace{false, false, false, true};
 
 const char kGrid[] = "XYZ,1,2,3\r\n10,5,6,7\r\n20,8,9,10\r\n";
 
 TEST(DxfWriter, ProfilePolyline) {
   Loaded l;
   load(&l, "0,1,2\r\n5,6,7\r\n", false);
-  std::string expected = groups(kStart + polyline("0") +
+  std::string expected = groups(kDocumentStart + polyline("0") +
                                 std::vector<std::string>{"0|VERTEX", "10|0.000000", "20|5.000000", "0|VERTEX", "10|1.000000",
                                                          "20|6.000000", "0|VERTEX", "10|2.000000", "20|7.000000"} +
-                                kSeqend + kEnd);
+                                kSeqend + kDocumentEnd);
   EXPECT_EQ(document(l.table, k2D), expected);
   // The Method buttons keep their state while hidden and are not consulted in 2D.
   EXPECT_EQ(document(l.table, DxfMethod{true, false, true, true}), expected);
@@ -70,14 +39,14 @@ TEST(DxfWriter, GridLinesColumnsFirstThenRows) {
   Loaded l;
   load(&l, kGrid, true);
   std::string expected = groups(
-      kStart +
+      kDocumentStart +
       polyline("8") + vertex("1.000000", "10.000000", "5.000000") + vertex("1.000000", "20.000000", "8.000000") + kSeqend +
       polyline("8") + vertex("2.000000", "10.000000", "6.000000") + vertex("2.000000", "20.000000", "9.000000") + kSeqend +
       polyline("8") + vertex("3.000000", "10.000000", "7.000000") + vertex("3.000000", "20.000000", "10.000000") + kSeqend +
       polyline("8") + vertex("1.000000", "10.000000", "5.000000") + vertex("2.000000", "10.000000", "6.000000") +
       vertex("3.000000", "10.000000", "7.000000") + kSeqend +
       polyline("8") + vertex("1.000000", "20.000000", "8.000000") + vertex("2.000000", "20.000000", "9.000000") +
-      vertex("3.000000", "20.000000", "10.000000") + kSeqend + kEnd);
+      vertex("3.000000", "20.000000", "10.000000") + kSeqend + kDocumentEnd);
   EXPECT_EQ(document(l.table, kLine), expected);
 }
 
@@ -85,11 +54,11 @@ TEST(DxfWriter, GridMeshClosedQuadsColumnPairByColumnPair) {
   Loaded l;
   load(&l, kGrid, true);
   std::string expected = groups(
-      kStart +
+      kDocumentStart +
       polyline("9") + vertex("1.000000", "10.000000", "5.000000") + vertex("2.000000", "10.000000", "6.000000") +
       vertex("2.000000", "20.000000", "9.000000") + vertex("1.000000", "20.000000", "8.000000") + kSeqend +
       polyline("9") + vertex("2.000000", "10.000000", "6.000000") + vertex("3.000000", "10.000000", "7.000000") +
-      vertex("3.000000", "20.000000", "10.000000") + vertex("2.000000", "20.000000", "9.000000") + kSeqend + kEnd);
+      vertex("3.000000", "20.000000", "10.000000") + vertex("2.000000", "20.000000", "9.000000") + kSeqend + kDocumentEnd);
   EXPECT_EQ(document(l.table, kMesh), expected);
 }
 
@@ -104,14 +73,14 @@ TEST(DxfWriter, GridFacesWithTheirOwnSeqend) {
     return g;
   };
   std::string expected = groups(
-      kStart +
+      kDocumentStart +
       face({"1.000000", "10.000000", "5.000000", "2.000000", "10.000000", "6.000000", "2.000000", "20.000000", "9.000000",
             "1.000000", "20.000000", "8.000000"}) +
       face({"2.000000", "10.000000", "6.000000", "3.000000", "10.000000", "7.000000", "3.000000", "20.000000", "10.000000",
             "2.000000", "20.000000", "9.000000"}) +
-      kEnd);
+      kDocumentEnd);
   EXPECT_EQ(document(l.table, kFace), expected);
-  EXPECT_EQ(document(l.table, DxfMethod{false, false, false, false}), groups(kStart + kEnd));
+  EXPECT_EQ(document(l.table, DxfMethod{false, false, false, false}), groups(kDocumentStart + kDocumentEnd));
   EXPECT_EQ(document(l.table, DxfMethod{false, true, true, true}), document(l.table, kLine));
 }
 
@@ -159,20 +128,20 @@ TEST(DxfWriter, NodesOfThreeColumnsByFourRowsInTheirOrder) {
 TEST(DxfWriter, SmallGrids) {
   Loaded one;
   load(&one, "XYZ,1,2\n10,5,-0\n", true);  // one data row
-  EXPECT_EQ(document(one.table, kMesh), groups(kStart + kEnd));
-  EXPECT_EQ(document(one.table, kFace), groups(kStart + kEnd));
+  EXPECT_EQ(document(one.table, kMesh), groups(kDocumentStart + kDocumentEnd));
+  EXPECT_EQ(document(one.table, kFace), groups(kDocumentStart + kDocumentEnd));
   EXPECT_EQ(document(one.table, kLine),
-            groups(kStart + polyline("8") + vertex("1.000000", "10.000000", "5.000000") + kSeqend + polyline("8") +
+            groups(kDocumentStart + polyline("8") + vertex("1.000000", "10.000000", "5.000000") + kSeqend + polyline("8") +
                    vertex("2.000000", "10.000000", "-0.000000") + kSeqend + polyline("8") +
                    vertex("1.000000", "10.000000", "5.000000") + vertex("2.000000", "10.000000", "-0.000000") + kSeqend +
-                   kEnd));
+                   kDocumentEnd));
   Loaded empty;
   load(&empty, "", true);  // no header line: an empty table
-  for (DxfMethod m : {k2D, kLine, kMesh, kFace}) EXPECT_EQ(document(empty.table, m), groups(kStart + kEnd));
+  for (DxfMethod m : {k2D, kLine, kMesh, kFace}) EXPECT_EQ(document(empty.table, m), groups(kDocumentStart + kDocumentEnd));
   Loaded narrow;
   load(&narrow, "XYZ\n1\n2\n", true);  // no comma in the header
-  EXPECT_EQ(document(narrow.table, kLine), groups(kStart + polyline("8") + kSeqend + polyline("8") + kSeqend + kEnd));
-  EXPECT_EQ(document(narrow.table, kFace), groups(kStart + kEnd));
+  EXPECT_EQ(document(narrow.table, kLine), groups(kDocumentStart + polyline("8") + kSeqend + polyline("8") + kSeqend + kDocumentEnd));
+  EXPECT_EQ(document(narrow.table, kFace), groups(kDocumentStart + kDocumentEnd));
 }
 
 size_t countGroups(const std::string& text) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/output_file.h"
+#include "tests/file_faults.h"
 #include "tests/viewer/viewer_test_support.h"
 
 namespace {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/canvas_list/canvas_list.h"
+#include "tests/viewer/canvas_text.h"
 #include "tests/viewer/loaded_table.h"
 #include "viewer/point_table.h"
 
@@ -18,31 +19,6 @@ namespace {
 constexpr PreviewArea kExampleArea{101, 200, 150};  // panel 100 x 151, dialog 302 wide
 const double kInf = std::numeric_limits<double>::infinity();
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-std::vector<CanvasOp> draw(bool grid, const PreviewArea& area, const PointTable& table, const Extents& extents) {
-  Canvas canvas;
-  if (grid)
-    drawPreview3D(&canvas, area, table, extents);
-  else
-    drawPreview2D(&canvas, area, table, extents);
-  return canvas.ops;
-}
-
-// "frame 101 0 302 151|move 101 150|line 301 0": readable in failures and in the tables below.
-std::string describe(const std::vector<CanvasOp>& ops) {
-  std::string text;
-  for (const CanvasOp& op : ops) {
-    if (!text.empty()) text += '|';
-    switch (op.kind) {
-      case CanvasOp::frame:
-        text += "frame " + std::to_string(op.a) + ' ' + std::to_string(op.b) + ' ' + std::to_string(op.c) + ' ' + std::to_string(op.d);
-        break;
-      case CanvasOp::moveTo: text += "move " + std::to_string(op.a) + ' ' + std::to_string(op.b); break;
-      case CanvasOp::lineTo: text += "line " + std::to_string(op.a) + ' ' + std::to_string(op.b); break;
-    }
-  }
-  return text;
-}
 
 std::string drawText(const std::string& text, bool grid, const PreviewArea& area = kExampleArea) {
   Loaded l;

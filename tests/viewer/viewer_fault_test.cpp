@@ -13,6 +13,7 @@
 #endif
 
 #include "common/text_input.h"
+#include "tests/file_faults.h"
 #include "tests/viewer/viewer_test_support.h"
 
 // The memory test asks for an allocation larger than the address space; sanitizer builds must

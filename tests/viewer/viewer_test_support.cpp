@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <random>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -35,6 +33,7 @@ void ViewerFlowTest::SetUp() {
   previousFolder_ = fs::current_path().string();
   fs::current_path(folder);
   recordingReset();
+  recording().radioGroups = {{ID_TWO_D, ID_THREE_D}, {ID_LINE, ID_MESH, ID_FACE}};
   viewerEnter("");
 }
 
@@ -45,30 +44,6 @@ void ViewerFlowTest::TearDown() {
   fs::remove_all(folder_, ignored);
 }
 
-void ViewerFlowTest::writeFile(const std::string& name, const std::string& text) {
-  std::ofstream out(name, std::ios::binary);
-  out << text;
-  ASSERT_TRUE(out.good()) << name;
-}
-
-std::string ViewerFlowTest::readFile(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-bool ViewerFlowTest::exists(const std::string& name) { return fs::exists(name); }
-
-std::vector<std::string> ViewerFlowTest::folderEntries(const std::string& folder) {
-  std::vector<std::string> names;
-  std::error_code error;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error))
-    names.push_back(entry.path().filename().string());
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 FlowOutcome ViewerFlowTest::start(const std::string& tail) {
   viewerEnter(tail.c_str());
   recording().clientSizes[ID_PANEL] = {100, 151};
@@ -77,9 +52,8 @@ FlowOutcome ViewerFlowTest::start(const std::string& tail) {
 }
 
 FlowOutcome ViewerFlowTest::clickRadio(int id) {
-  static const int groups[][3] = {{ID_TWO_D, ID_THREE_D, 0}, {ID_LINE, ID_MESH, ID_FACE}};
-  for (const auto& group : groups)
-    if (std::find(std::begin(group), std::end(group), id) != std::end(group))
+  for (const std::vector<int>& group : recording().radioGroups)
+    if (std::find(group.begin(), group.end(), id) != group.end())
       for (int other : group) recording().checked[other] = other == id;
   return viewerCommand(recordingDialog(), id);
 }

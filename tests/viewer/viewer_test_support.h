@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "platform/recording/recording.h"
+#include "tests/test_files.h"
 #include "viewer/viewer_dialog.h"
 
 class ViewerFlowTest : public ::testing::Test {
@@ -16,12 +18,9 @@ class ViewerFlowTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Writes text to name (relative to the working folder).
-  void writeFile(const std::string& name, const std::string& text);
-  std::string readFile(const std::string& name);
-  bool exists(const std::string& name);
-  // Names in the working folder, sorted.
-  std::vector<std::string> folderEntries(const std::string& folder = ".");
+  // Names in the working folder (or another), sorted.
+  static std::vector<std::string> folderEntries(const std::string& folder = ".") { return namesIn(folder); }
+  static bool exists(const std::string& name) { return std::filesystem::exists(name); }
 
   // Process entry and dialog initialisation with the example panel (100 x 151) and dialog
   // (302 wide); events of the start are kept unless the test clears them.
