@@ -152,16 +152,20 @@ App::~App() {
 }
 
 void App::start(const std::string& exe, const std::string& tail, const std::string& outputFile,
-                const std::string& dir, const std::string& searchFirst) {
+                const std::string& dir, const std::string& searchFirst, const std::string& errorFile) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE output = outputFile.empty() ? nullptr
-                                     : CreateFileW(wideText(outputFile.c_str()).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                                   &inherit, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  auto create = [&](const std::string& path) {
+    return path.empty() ? nullptr
+                        : CreateFileW(wideText(path.c_str()).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  HANDLE output = create(outputFile), errors = errorFile.empty() ? output : create(errorFile);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = startup.hStdError = output;
+  startup.hStdOutput = output;
+  startup.hStdError = errors;
   std::wstring commandLine = L"\"" + wideText(exe.c_str()) + L"\"" + (tail.empty() ? L"" : L" " + wideText(tail.c_str()));
   std::wstring environment;  // ours, with the search path changed
   if (!searchFirst.empty()) {
@@ -177,6 +181,7 @@ void App::start(const std::string& exe, const std::string& tail, const std::stri
                            dir.empty() ? nullptr : wideText(dir.c_str()).c_str(), &startup, &started);
   DWORD error = GetLastError();
   if (output) CloseHandle(output);
+  if (errors && errors != output) CloseHandle(errors);
   ASSERT_TRUE(ok) << "CreateProcess " << exe << ": error " << error;
   CloseHandle(started.hThread);
   process = started.hProcess;

@@ -32,10 +32,10 @@ class App {
   ~App();
 
   // Starts exe with the command-line tail. Its output and error streams go to outputFile (none
-  // when empty); dir is its working directory (ours when empty); searchFirst a folder put at the
-  // front of its search path.
+  // when empty), its error stream to errorFile instead when one is given; dir is its working
+  // directory (ours when empty); searchFirst a folder put at the front of its search path.
   void start(const std::string& exe, const std::string& tail, const std::string& outputFile = "",
-             const std::string& dir = "", const std::string& searchFirst = "");
+             const std::string& dir = "", const std::string& searchFirst = "", const std::string& errorFile = "");
   // The exit status, once the program has ended; -1 (and a failure) when it does not end.
   int exitCode();
 

@@ -7,12 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "common/text_output.h"
-#include "converter/xyz_list.h"
 #include "platform/input_file.h"
 #include "platform/win32/wide_text.h"
 #include "tests/gui/dialog_driver.h"
-#include "viewer/dxf_writer.h"
 
 namespace {
 
@@ -21,6 +18,13 @@ std::string windowsPath(std::string path) {
   if (path.empty() || path[0] != '/') return path;
   std::replace(path.begin(), path.end(), '/', '\\');
   return "Z:" + path;
+}
+
+// The Unix path of a path on Wine's Z: drive, where the tests keep every file.
+std::string unixPath(std::string path) {
+  EXPECT_TRUE(path.starts_with("Z:\\")) << path << " is not on the Z: drive";
+  std::replace(path.begin(), path.end(), '\\', '/');
+  return path.substr(2);
 }
 
 // The value of the option --name=VALUE on our command line (CTest passes the build under test).
@@ -50,11 +54,6 @@ void removeAll(const std::string& path) {
     else DeleteFileW(longForm(inside).c_str());
   }
   RemoveDirectoryW(longForm(path).c_str());
-}
-
-bool appendTo(void* bytes, const char* data, size_t size) {
-  static_cast<std::string*>(bytes)->append(data, size);
-  return true;
 }
 
 struct Table {
@@ -87,6 +86,7 @@ void GuiTest::SetUp() {
   ASSERT_FALSE(build().name.empty() || build().programs.empty()) << "usage: pv_gui_tests --build=NAME --programs=DIR --probe=EXE";
   dir = gScratch = windowsPath(PV_GUI_SCRATCH) + "\\" + build().name + "\\" + test->test_suite_name() + "." + test->name();
   removeAll(dir);
+  removeAll(dir + ".native");
   makeFolders(dir);
 }
 
@@ -98,6 +98,7 @@ GuiTest::~GuiTest() {
   }
   // Wine lets go of an ended program's files a moment after it ends.
   for (int attempt = 0; attempt < 20 && exists(dir); ++attempt, Sleep(50)) removeAll(dir);
+  removeAll(dir + ".native");
 }
 
 std::string readFile(const std::string& path) {
@@ -152,32 +153,33 @@ size_t characters(const std::string& path) { return wideText(path.c_str()).size(
 
 std::string codePage932(const std::string& utf8) { return codePageText(utf8.c_str(), 932); }
 
-std::string dxfOf(const std::string& input, const std::string& method) {
-  DxfMethod chosen{method == "2d", method == "line", method == "mesh", method == "face"};
-  Table t;
-  readTable(input, chosen.twoD, &t);
-  std::string bytes;
-  TextOutput out;
-  textOutputBegin(&out, appendTo, &bytes);
-  writeDxfDocument(&out, t.table, chosen);
-  textOutputEnd(&out);
-  return bytes;
+// The native Linux build's batch tool (the fixture gui.native_tool builds it), which Wine starts
+// as the Unix program it is: the expected files come from another compiler and C library than the
+// programs under test. Wine gives no exit status of a Unix program; the tool writes under a
+// temporary name and renames the output when complete, so its name appearing says it is done.
+std::string nativeTool(const std::string& command, const std::string& input) {
+  static int serial = 0;
+  std::string folder = gScratch + ".native", output = folder + "\\" + std::to_string(++serial);
+  makeFolders(folder);
+  std::wstring line = wideText(("\"" + windowsPath(PV_NATIVE_CLI) + "\" " + command + " \"" + unixPath(input) + "\" \"" +
+                                unixPath(output) + "\"").c_str());
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started)) {
+    ADD_FAILURE() << "the native plotvane-cli does not start (" << PV_NATIVE_CLI << "): error " << GetLastError();
+    return "";
+  }
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+  for (int wait = 0; wait < 600 && !exists(output); ++wait) Sleep(50);
+  EXPECT_TRUE(exists(output)) << "the native plotvane-cli wrote nothing for " << command << " " << input;
+  return readFile(output);
 }
 
-std::string foldOf(const std::string& list) {
-  TextInput in;
-  EXPECT_EQ(inputFileOpen(&in, list.c_str()).kind, IoResult::ok) << list;
-  XyzListShape shape;
-  std::string bytes;
-  TextOutput out;
-  if (validateXyzList(&in, &shape) > 0 && textOutputBegin(&out, appendTo, &bytes)) {
-    EXPECT_EQ(foldXyzList(&in, shape, &out), FoldResult::ok) << list;
-    textOutputEnd(&out);
-  }
-  textInputClose(&in);
-  EXPECT_FALSE(bytes.empty()) << list << " does not fold";
-  return bytes;
-}
+std::string dxfOf(const std::string& input, const std::string& method) { return nativeTool("dxf --method " + method, input); }
+
+std::string foldOf(const std::string& list) { return nativeTool("fold", list); }
 
 ::testing::AssertionResult matchesReference(const Raster& live, const std::string& input, const PreviewArea& area,
                                             bool twoD) {
@@ -230,7 +232,8 @@ std::string foldOf(const std::string& list) {
 std::string screenshot(const Raster& picture, const std::string& dir, const std::string& name) {
   EXPECT_TRUE(savePng(picture, dir + "\\" + name + ".png")) << name;
   const char* update = std::getenv("PV_UPDATE_DOCS");
-  if (update && std::string(update) == "1" && build().name == "win64")
+  if (update && std::string(update) == "1" && build().name == "win64") {
     EXPECT_TRUE(savePng(picture, build().source + "\\docs\\" + name + ".png")) << name;
+  }
   return dir + "\\" + name + ".png";
 }

@@ -1,6 +1,6 @@
 // What the GUI tests share: the build under test, a scratch folder per test, files as bytes,
-// and the results expected of the programs, made in this process by the same cores they are
-// built from (the DXF writer, the converter, the preview and the reference rasterizer).
+// and the results expected of the programs: documents and grid files by the native Linux build's
+// batch tool, pictures in this process by the preview and the reference rasterizer.
 // Paths are Windows paths in UTF-8, of any length.
 #pragma once
 
@@ -45,9 +45,9 @@ std::string deepFolder(const std::string& folder, size_t length);
 size_t characters(const std::string& path);
 std::string codePage932(const std::string& utf8);
 
-// What plotvane's save and `plotvane-cli dxf --method METHOD` write for input.
+// What plotvane's save and `plotvane-cli dxf --method METHOD` write for input, by the native tool.
 std::string dxfOf(const std::string& input, const std::string& method);
-// What gridfold and `plotvane-cli fold` write for an X,Y,Z list.
+// What gridfold and `plotvane-cli fold` write for an X,Y,Z list, by the native tool.
 std::string foldOf(const std::string& list);
 
 // A capture of the dialog's client area against the reference rasterizer's picture of input in
