@@ -1,7 +1,7 @@
 # The one way this project sets up Wine and a virtual display, sourced by cmake/wine-run.sh (the
-# cross builds' test runner), the Wine test stages and the gridfold demo. The functions return
-# non-zero after a failure, with the reason in WINE_ENV_ERROR (wine_env_loader, which is called in a
-# command substitution, says it on stderr).
+# cross builds' test runner), the GUI tests' lanes (scripts/gui-lanes.sh), the Wine prefix test
+# and the gridfold demo. The functions return non-zero after a failure, with the reason in
+# WINE_ENV_ERROR (wine_env_loader, which is called in a command substitution, says it on stderr).
 #
 #   wine_env_loader PROGRAM      the Wine loader for PROGRAM.exe by its PE header: wine64 for x86-64,
 #                                the 32-bit loader for i386
@@ -14,14 +14,11 @@
 #   wine_env_undecorated Y|N     N: Wine draws the captions itself (no window manager on Xvfb)
 #   wine_env_dpi N               the screen's DPI for programs started after (96: 100 %)
 #   wine_env_stop                end the prefix's Wine processes, then the Xvfb started here
-#   wine_env_screenshot INFO PNG the screen rectangle "window=X0,Y0,X1,Y1" of a driver's
-#                                dialog-info line in file INFO, saved as PNG
-#   wine_env_window_size INFO    that rectangle's size, as WIDTHxHEIGHT
 #   winpath PATH                 the absolute POSIX PATH as Wine's Z: drive shows it
 #
 # WINE_ENV_PREFIX is the prefix the test command shares between the unit tests of both Windows
-# builds and the GUI stages: once the 32-bit loader is installed, every new prefix also sets up
-# its 32-bit half, which takes minutes under emulation.
+# builds and, as the start of their own, the GUI tests' lanes: once the 32-bit loader is
+# installed, every new prefix also sets up its 32-bit half, which takes minutes under emulation.
 
 WINE_ENV_ERROR=
 WINE_ENV_XVFB_PID=
@@ -174,33 +171,6 @@ wine_env_stop() {
     wait "$WINE_ENV_XVFB_PID" 2>/dev/null
     WINE_ENV_XVFB_PID=
   fi
-}
-
-# The last window rectangle in a driver's output, as "X0 Y0 X1 Y1".
-wine_env_window_rect() {
-  local rect
-  rect=$(sed -n 's/.* window=\([-0-9]*\),\([-0-9]*\),\([-0-9]*\),\([-0-9]*\).*/\1 \2 \3 \4/p' "$1" | tail -1)
-  printf '%s\n' "${rect:-0 0 0 0}"
-}
-
-wine_env_window_size() {
-  local x0 y0 x1 y1
-  read -r x0 y0 x1 y1 < <(wine_env_window_rect "$1")
-  printf '%dx%d\n' "$((x1 - x0))" "$((y1 - y0))"
-}
-
-wine_env_screenshot() {
-  local info=$1 png=$2 x0 y0 x1 y1
-  read -r x0 y0 x1 y1 < <(wine_env_window_rect "$info")
-  if [ "$x1" -le "$x0" ] || [ "$y1" -le "$y0" ]; then
-    WINE_ENV_ERROR="no window rectangle in $info"
-    return 1
-  fi
-  if ! import -window root -crop "$((x1 - x0))x$((y1 - y0))+$x0+$y0" +repage "$png" 2>"$png.log"; then
-    WINE_ENV_ERROR="import failed (see $png.log)"
-    return 1
-  fi
-  rm -f "$png.log"
 }
 
 winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }

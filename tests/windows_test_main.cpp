@@ -3,7 +3,11 @@
 // OutputDebugStringA, which raises a Windows exception; under qemu's user-mode emulation (how
 // 32-bit programs run where the kernel runs none itself), a handled exception in a process with a
 // second thread (GoogleTest starts one) breaks the process, so a failure would go unreported.
+// The output is written in binary mode: lines end in LF alone, as CTest's test discovery reads
+// them.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <io.h>
 
 #include <cstdio>
 #include <memory>
@@ -41,6 +45,7 @@ class PrintfPrinter : public TestEventListener {
 }  // namespace
 
 int main(int argc, char** argv) {
+  _setmode(_fileno(stdout), _O_BINARY);
   ::testing::InitGoogleTest(&argc, argv);
   ::testing::TestEventListeners& listeners = ::testing::UnitTest::GetInstance()->listeners();
   if (TestEventListener* printer = listeners.Release(listeners.default_result_printer()))

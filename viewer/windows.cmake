@@ -11,11 +11,8 @@ add_executable(plotvane WIN32
 set_property(SOURCE plotvane.rc APPEND PROPERTY OBJECT_DEPENDS ${CMAKE_SOURCE_DIR}/platform/win32/gui.manifest)
 target_link_libraries(plotvane PRIVATE pv_viewer_core pv_platform_win32 pv_file_system pv_polyline_batch)
 
-# The Wine test's driver (a console program that works the dialog from outside) and the probe
-# that shows what the runtime's start-up leaves in the x87 control word. Built with every Windows
-# configuration, so the test needs nothing but the program's own build.
-add_executable(pv_wine_driver ${CMAKE_SOURCE_DIR}/tests/wine/driver.cpp)
-target_link_libraries(pv_wine_driver PRIVATE gdi32 user32 shell32)
+# The probe that shows what the runtime's start-up leaves in the x87 control word. Built with every
+# Windows configuration, so that whether the build's programs start under Wine needs nothing else.
 add_executable(pv_fpu_probe ${CMAKE_SOURCE_DIR}/tests/wine/fpu_probe.cpp)
 
 # The dialog's benchmark (bench/gui_bench.sh): opens and repaints plotvane.exe from outside, and draws

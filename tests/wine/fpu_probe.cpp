@@ -1,5 +1,5 @@
 // Prints the x87 control word as the runtime's start-up left it for main, and whether long double
-// arithmetic then carries a 64-bit mantissa.
+// arithmetic then carries a 64-bit mantissa; exit status 1 when it does not.
 #include <cstdio>
 
 int main() {
@@ -14,5 +14,5 @@ int main() {
   bool extended = sum != one;
   std::printf("control=0x%04x precision=%s extended=%s\n", control,
               (control & 0x300) == 0x300 ? "64" : (control & 0x300) == 0x200 ? "53" : "24", extended ? "yes" : "no");
-  return 0;
+  return extended ? 0 : 1;
 }
