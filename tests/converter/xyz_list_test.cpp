@@ -12,6 +12,7 @@
 #include "common/field_scanner.h"
 #include "common/numbers.h"
 #include "tests/converter/converter_test_support.h"
+#include "tests/viewer/loaded_table.h"
 #include "viewer/point_table.h"
 
 namespace {
@@ -357,12 +358,10 @@ TEST(FoldXyzList, TheViewerReadsBackEveryGridExactly) {
     for (const std::string& line : lines) list += line;
     std::string grid = foldText(list);
 
-    TextInput in;
-    textInputOpenMemory(&in, grid.data(), grid.size());
-    PointTable table{};
-    Extents extents{};
-    ASSERT_EQ(readGridFile(&in, &table, &extents), ReadResult::ok);
-    textInputClose(&in);
+    Loaded l;
+    load(&l, grid, true);
+    ASSERT_EQ(l.result, ReadResult::ok);
+    const PointTable& table = l.table;
     std::vector<size_t> byX(columns), byY(rows);
     for (size_t k = 0; k < columns; ++k) byX[k] = k;
     for (size_t k = 0; k < rows; ++k) byY[k] = k;
@@ -375,7 +374,6 @@ TEST(FoldXyzList, TheViewerReadsBackEveryGridExactly) {
       ASSERT_TRUE(sameBits(table.rows[j + 1][0], ys[byY[j]])) << grid;
       for (size_t i = 0; i < columns; ++i) ASSERT_TRUE(sameBits(table.rows[j + 1][i + 1], zs[byY[j]][byX[i]])) << grid;
     }
-    releaseTable(&table);
 
     // Another order of the same lines gives the same bytes.
     std::shuffle(lines.begin(), lines.end(), random);
