@@ -23,16 +23,13 @@ double isoU(double x, double y) {
   return static_cast<double>((static_cast<long double>(x) + y) * static_cast<long double>(0.866));
 }
 
-struct Shape {
-  int columnCapacity, rowCapacity, lastColumn, lastRow;
-};
-constexpr Shape kEmpty{0, 0, 0, 0};
-constexpr Shape kProfile(int lastColumn) { return {kTwoRowColumns, 2, lastColumn, 0}; }
+constexpr Sizes kEmpty{0, 0, 0, 0};
+constexpr Sizes kProfile(int lastColumn) { return {kTwoRowColumns, 2, lastColumn, 0}; }
 
 struct Case {
   const char* file;
   bool grid;
-  Shape shape;
+  Sizes shape;  // columnCapacity, rowCapacity, lastColumnIndex, lastRowIndex
   std::vector<std::vector<double>> rows;  // leading cells of rows 0, 1, ...; the rest must be 0.0
   Extents extents;                        // NaN: any NaN
 };
@@ -41,11 +38,8 @@ struct Case {
 void checkTable(const Case& c, const Loaded& l) {
   const PointTable& t = l.table;
   EXPECT_EQ(l.result, ReadResult::ok);
-  EXPECT_EQ(t.columnCapacity, c.shape.columnCapacity);
-  EXPECT_EQ(t.rowCapacity, c.shape.rowCapacity);
-  EXPECT_EQ(t.lastColumnIndex, c.shape.lastColumn);
-  EXPECT_EQ(t.lastRowIndex, c.shape.lastRow);
-  if (c.shape.columnCapacity == 0) {
+  EXPECT_EQ(sizes(t), c.shape);
+  if (c.shape[0] == 0) {
     EXPECT_EQ(t.rows, nullptr);
   } else {
     ASSERT_NE(t.rows, nullptr);

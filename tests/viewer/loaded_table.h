@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,10 @@ struct Loaded {
   ~Loaded() { releaseTable(&table); }
   std::vector<double> row(int r, int count) const { return std::vector<double>(table.rows[r], table.rows[r] + count); }
 };
+
+// columnCapacity, rowCapacity, lastColumnIndex and lastRowIndex: the table's size in one value.
+using Sizes = std::array<int32_t, 4>;
+inline Sizes sizes(const PointTable& t) { return {t.columnCapacity, t.rowCapacity, t.lastColumnIndex, t.lastRowIndex}; }
 
 // Reads size bytes at data with the reader of the kind; data must outlive the call only.
 inline void loadBytes(Loaded* l, const void* data, size_t size, bool grid) {

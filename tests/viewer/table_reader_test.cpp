@@ -9,6 +9,7 @@
 
 #include "viewer/dxf_writer.h"
 #include "viewer/point_table.h"
+#include "tests/viewer/dxf_text.h"
 #include "tests/viewer/loaded_table.h"
 
 namespace {
@@ -27,10 +28,7 @@ TEST(GridReader, ReadsTheThreeLineExampleWithAndWithoutAFinalLineEnd) {
     Loaded l;
     load(&l, c.text, true);
     ASSERT_EQ(l.result, ReadResult::ok);
-    EXPECT_EQ(l.table.columnCapacity, 4);
-    EXPECT_EQ(l.table.rowCapacity, c.rowCapacity);
-    EXPECT_EQ(l.table.lastColumnIndex, 3);
-    EXPECT_EQ(l.table.lastRowIndex, 2);
+    EXPECT_EQ(sizes(l.table), (Sizes{4, c.rowCapacity, 3, 2}));
     EXPECT_EQ(l.row(0, 4), (Row{0, 1, 2, 3}));
     EXPECT_EQ(l.row(1, 4), (Row{10, 5, 6, 7}));
     EXPECT_EQ(l.row(2, 4), (Row{20, 8, 9, 10}));
@@ -69,10 +67,7 @@ TEST(GridReader, ScansFieldsAndLinesAsTheFormatSays) {
     Loaded l;
     load(&l, c.text, true);
     ASSERT_EQ(l.result, ReadResult::ok);
-    EXPECT_EQ(l.table.lastColumnIndex, c.lastColumn);
-    EXPECT_EQ(l.table.lastRowIndex, c.lastRow);
-    EXPECT_EQ(l.table.columnCapacity, c.columnCapacity);
-    EXPECT_EQ(l.table.rowCapacity, c.rowCapacity);
+    EXPECT_EQ(sizes(l.table), (Sizes{c.columnCapacity, c.rowCapacity, c.lastColumn, c.lastRow}));
     if (c.columnCapacity == 0) continue;
     EXPECT_EQ(l.row(0, c.columnCapacity), c.header);
     EXPECT_EQ(l.row(1, c.columnCapacity), c.row1);
@@ -83,8 +78,7 @@ TEST(GridReader, ScansFieldsAndLinesAsTheFormatSays) {
 // A file that another program rewrites between the two passes: from the second rewind on (the
 // count rewinds first) it holds the rewritten bytes.
 struct RewrittenFile {
-  const std::string* counted;
-  const std::string* parsed;
+  const std::string *counted, *parsed;
   int rewinds;
   size_t at;
 };
@@ -102,8 +96,7 @@ int rewindRewritten(void* context) {
   file->at = 0;
   return 0;
 }
-void closeRewritten(void*) {}
-constexpr TextSource kRewrittenFile{readRewritten, rewindRewritten, closeRewritten};
+constexpr TextSource kRewrittenFile{readRewritten, rewindRewritten, [](void*) {}};
 
 // Another program may rewrite the file between the counting pass and the parsing pass: every
 // index still lies inside the table the count built, so every writer and the preview stay in it.
@@ -129,14 +122,7 @@ TEST(GridReader, AFileRewrittenBetweenPassesKeepsEveryIndexInsideTheTable) {
     EXPECT_EQ(l.table.lastRowIndex, c.lastRow);
     EXPECT_LT(l.table.lastColumnIndex, l.table.columnCapacity);
     EXPECT_LE(l.table.lastRowIndex, l.table.rowCapacity);
-    for (DxfMethod method : {DxfMethod{false, true, false, false}, DxfMethod{false, false, true, false},
-                             DxfMethod{false, false, false, true}}) {
-      std::string document;
-      TextOutput out;
-      ASSERT_TRUE(textOutputBegin(&out, drainToString, &document));
-      writeDxfDocument(&out, l.table, method);
-      EXPECT_TRUE(textOutputEnd(&out));
-    }
+    for (DxfMethod method : {kLine, kMesh, kFace}) document(l.table, method);
   }
 }
 
