@@ -158,8 +158,7 @@ int systemReplace(const char* from, const char* to, const char* spare) {
   if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EISDIR;  // never swapped away
   // Windows refuses to replace a read-only file, and so do we, even where a move would not.
   if (attributes & FILE_ATTRIBUTE_READONLY) return EPERM;
-  if (ReplaceFileW(target.text, source.text, backup.text, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                                nullptr)) {
+  if (ReplaceFileW(target.text, source.text, backup.text, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
     DeleteFileW(backup.text);
     return 0;
   }

@@ -73,16 +73,6 @@ std::vector<HWND> windowsOf(DWORD pid, HWND excluded) {
   return search.found;
 }
 
-// Line breaks shown as \n, so that a message reads as one line.
-std::string oneLine(const std::wstring& text) {
-  std::string out;
-  for (char c : utf8(text)) {
-    if (c == '\n') out += "\\n";
-    else if (c != '\r') out += c;
-  }
-  return out;
-}
-
 // A message box's text is its static control 0xFFFF, or failing that its longest static.
 std::wstring messageText(HWND box) {
   if (HWND text = GetDlgItem(box, 0xFFFF)) return windowText(text);
@@ -144,6 +134,15 @@ Raster steady(Grab grabNow) {
 
 }  // namespace
 
+std::string oneLine(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\n') out += "\\n";
+    else if (c != '\r') out += c;
+  }
+  return out;
+}
+
 DWORD scaled(DWORD ms) { return ms * timeScale(); }
 
 App::~App() {
@@ -192,7 +191,7 @@ void App::start(const std::string& exe, const std::string& tail, const std::stri
 int App::exitCode() {
   if (WaitForSingleObject(process, timeout()) != WAIT_OBJECT_0) {
     std::string shown;
-    for (HWND w : windowsOf(pid, nullptr)) shown += " \"" + utf8(windowText(w)) + "\": " + oneLine(messageText(w));
+    for (HWND w : windowsOf(pid, nullptr)) shown += " \"" + utf8(windowText(w)) + "\": " + oneLine(utf8(messageText(w)));
     ADD_FAILURE() << "still running, showing" << (shown.empty() ? " no window" : shown);
     return -1;
   }
@@ -225,7 +224,7 @@ bool App::viewer() {
   });
   // An Error box means the starter reported a failure instead, and waits for an answer.
   if (box || viewers.size() != 1) {
-    ADD_FAILURE() << (box ? "an Error box came instead of the viewer: " + oneLine(messageText(box))
+    ADD_FAILURE() << (box ? "an Error box came instead of the viewer: " + oneLine(utf8(messageText(box)))
                           : std::to_string(viewers.size()) + " plotvane dialogs, one expected");
     return false;
   }
@@ -338,7 +337,7 @@ Message App::answer(int button) {
   HWND box = waitForOther(L"#32770", nullptr);
   if (!box) return {};
   HWND owner = GetWindow(box, GW_OWNER);
-  Message shown{utf8(windowText(box)), oneLine(messageText(box)), !owner ? "none" : owner == window ? "dialog" : "other"};
+  Message shown{utf8(windowText(box)), oneLine(utf8(messageText(box))), !owner ? "none" : owner == window ? "dialog" : "other"};
   post(box, button);
   EXPECT_TRUE(waitFor(timeout(), [&] { return !IsWindow(box); })) << "the message box did not close";
   return shown;

@@ -15,6 +15,9 @@
 // Every wait in ms, times PV_GUI_TIME_SCALE: programs under emulation start and answer slower.
 DWORD scaled(DWORD ms);
 
+// Line breaks shown as \n, so that a message reads as one line (as App::answer gives it).
+std::string oneLine(const std::string& text);
+
 struct Message {
   std::string caption, text, owner;  // owner: none, dialog (the plotvane dialog) or other
   bool operator==(const Message&) const = default;

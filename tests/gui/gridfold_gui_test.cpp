@@ -36,12 +36,6 @@ std::string argument(const std::string& path) {
   return path.find(' ') == std::string::npos ? path : "\"" + path + "\"";
 }
 
-// Line breaks as App::answer shows them, \n.
-std::string oneLine(std::string text) {
-  for (size_t at; (at = text.find('\n')) != std::string::npos;) text.replace(at, 1, "\\n");
-  return text;
-}
-
 class Gridfold : public GuiTest {
  protected:
   // gridfold.exe sits alone: Wine's search for a bare program name also looks in the starting

@@ -7,9 +7,9 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/input_file.h"
 #include "platform/win32/wide_text.h"
 #include "tests/gui/dialog_driver.h"
+#include "tests/viewer/loaded_table.h"
 
 namespace {
 
@@ -54,21 +54,6 @@ void removeAll(const std::string& path) {
     else DeleteFileW(longForm(inside).c_str());
   }
   RemoveDirectoryW(longForm(path).c_str());
-}
-
-struct Table {
-  PointTable table{};
-  Extents extents{};
-  ~Table() { releaseTable(&table); }
-};
-
-// The table as the viewer reads input; a failure when it does not read.
-void readTable(const std::string& input, bool twoD, Table* t) {
-  TextInput in;
-  ASSERT_EQ(inputFileOpen(&in, input.c_str()).kind, IoResult::ok) << input;
-  ReadResult read = twoD ? readTwoRowFile(&in, &t->table, &t->extents) : readGridFile(&in, &t->table, &t->extents);
-  textInputClose(&in);
-  ASSERT_EQ(read, ReadResult::ok) << input;
 }
 
 }  // namespace
@@ -183,8 +168,9 @@ std::string foldOf(const std::string& list) { return nativeTool("fold", list); }
 
 ::testing::AssertionResult matchesReference(const Raster& live, const std::string& input, const PreviewArea& area,
                                             bool twoD) {
-  Table t;
-  readTable(input, twoD, &t);
+  Loaded t;  // the table as the viewer reads input
+  if (readTableFile(input.c_str(), twoD ? Dimension::twoD : Dimension::threeD, &t.table, &t.extents).kind != IoResult::ok)
+    return ::testing::AssertionFailure() << input << " does not read";
   Canvas canvas;
   (twoD ? drawPreview2D : drawPreview3D)(&canvas, area, t.table, t.extents);
   // The batch tool's picture for an area: the client area ending on the frame's right column,

@@ -1,6 +1,6 @@
 // The real plotvane.exe under Wine, worked from outside as a user would: its dialog template,
 // the start-up load, loads and saves through the real common dialogs with previews against the
-// reference rasterizer and saves byte for byte what the DXF writer writes, the large-data
+// reference rasterizer and saves byte for byte what the native batch tool writes, the large-data
 // question, failed loads and saves, memory exhaustion, dense grids, 144 DPI, folders named in any
 // script and paths past 260 characters, a Western locale, the batch tool, the screenshots of
 // docs/. Every test runs for the win64 build and for the shipped programs of the release ZIP.
@@ -15,6 +15,7 @@
 #include "platform/win32/wide_text.h"
 #include "tests/gui/dialog_driver.h"
 #include "tests/gui/gui_support.h"
+#include "tests/precision_profile.h"
 
 namespace {
 
@@ -62,44 +63,6 @@ std::string dense(int side) {
   return gridText(0, side - 1, 0, side - 1, [](int i, int j) {
     return format("%.3f", 40 * std::sin(i / 37.0) * std::cos(j / 23.0) + (i * j % 7) / 10.0);
   });
-}
-
-// Both roundings of one product on the x87 unit, its precision set as asked.
-long double productWithPrecision(double a, double b, unsigned short precisionBits) {
-  unsigned short saved, control;
-  __asm__ volatile("fnstcw %0" : "=m"(saved));
-  control = static_cast<unsigned short>((saved & ~0x300) | precisionBits);
-  // The clobbers and volatiles keep the multiplication between the two control-word loads.
-  __asm__ volatile("fldcw %0" : : "m"(control) : "memory");
-  volatile long double x = a, y = b;
-  volatile long double product = x * y;
-  __asm__ volatile("fldcw %0" : : "m"(saved) : "memory");
-  return product;
-}
-
-// X from 0 to 1000 (the width governs: scale = width / 1000), Y alternating 0 and 700. Each inner
-// X makes X * scale round to an integer with a 53-bit mantissa but stay just below it with a
-// 64-bit one: a program computing in double precision draws it one column right.
-std::string precisionProfile(int width) {
-  double scale = static_cast<double>(static_cast<long double>(width) / 1000.0L);
-  std::vector<double> xs{0.0};
-  for (int k = 1; k < width; ++k) {
-    double x = k / scale;
-    for (int step = 0; step < 8; ++step, x = std::nextafter(x, 0.0))
-      if (std::trunc(productWithPrecision(x, scale, 0x300)) != std::trunc(productWithPrecision(x, scale, 0x200)) &&
-          x > xs.back()) {
-        xs.push_back(x);
-        break;
-      }
-  }
-  xs.push_back(1000.0);
-  std::string rowX, rowY;
-  for (size_t k = 0; k < xs.size(); ++k) {
-    rowX += (k ? "," : "") + format("%.17g", xs[k]);
-    rowY += (k ? "," : "") + std::to_string(k % 2 ? 700 : 0);
-  }
-  std::printf("precision profile: %u sensitive points\n", static_cast<unsigned>(xs.size() - 2));
-  return rowX + "\r\n" + rowY + "\r\n";
 }
 
 // A table of columns x rows doubles from a file of commas and line ends only.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/precision_profile.h"
 #include "tests/viewer/dxf_text.h"
 #include "tests/viewer/loaded_table.h"
 #include "tests/viewer/viewer_test_support.h"
@@ -69,46 +70,11 @@ TEST_F(ViewerStart, WithoutArgumentsShowsVersionAndChecks3DAndFaceOnly) {
 }
 
 #if defined(__i386__) || defined(__x86_64__)
-// Precision bits 0x300: 64-bit mantissa, 0x200: 53-bit; rounding bits 0xC00: toward zero, 0: to
-// nearest.
-void setX87Precision(unsigned short bits) {
-  unsigned short control;
-  __asm__ volatile("fnstcw %0" : "=m"(control));
-  control = static_cast<unsigned short>((control & ~0xF00) | bits);
-  __asm__ volatile("fldcw %0" : : "m"(control) : "memory");
-}
-
-unsigned short x87Control() {
-  unsigned short control;
-  __asm__ volatile("fnstcw %0" : "=m"(control));
-  return control & 0xF00;
-}
-
-long double productAt(double a, double b, unsigned short bits) {
-  setX87Precision(bits);
-  volatile long double x = a, y = b;
-  volatile long double product = x * y;
-  setX87Precision(0x300);
-  return product;
-}
-
 // Real Windows starts 32-bit threads rounding to 53 bits (Wine and Linux with 64), and DLLs that
-// the file dialogs load may set it so later: every flow gives the drawing its 64-bit mantissa. X runs from 0 to 1000, so that
-// the width governs (scale 200 / 1000); each inner X lands in another column when X * scale is
-// rounded to 53 bits.
+// the file dialogs load may set it so later: every flow gives the drawing its 64-bit mantissa. The
+// profile is made for the example area, 200 wide.
 TEST_F(ViewerStart, DrawsExactlyWhenTheThreadStartsRoundingTo53Bits) {
-  const double scale = static_cast<double>(200.0L / 1000.0L);
-  std::string xs = "0", ys = "0";
-  for (int k = 1; k < 200; ++k)
-    for (double x = k / scale, step = 0; step < 8; ++step, x = std::nextafter(x, 0.0))
-      if (std::trunc(productAt(x, scale, 0x300)) != std::trunc(productAt(x, scale, 0x200))) {
-        char text[32];
-        std::snprintf(text, sizeof text, ",%.17g", x);
-        xs += text;
-        ys += k % 2 ? ",700" : ",0";
-        break;
-      }
-  writeFile("precise.csv", xs + ",1000\n" + ys + ",0\n");
+  writeFile("precise.csv", precisionProfile(200));
   auto drawn = [&](unsigned short startBits) {
     setX87Precision(startBits);
     start("");
