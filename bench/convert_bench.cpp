@@ -101,10 +101,10 @@ bool foldFile(const char* inputPath, const char* outputPath) {
     textInputClose(&in);
     return false;
   }
-  FoldResult result = foldXyzList(&in, shape, &out);
+  GridLoad result = foldXyzList(&in, shape, &out);
   textOutputEnd(&out);
   textInputClose(&in);
-  if (result != FoldResult::ok) {
+  if (result.end != GridLoad::done) {
     outputFileDiscard(file);
     return false;
   }

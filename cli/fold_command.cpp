@@ -5,6 +5,7 @@
 
 #include "cli/cli_support.h"
 #include "cli/commands.h"
+#include "common/numbers.h"
 #include "common/text_input.h"
 #include "common/text_output.h"
 #include "converter/xyz_list.h"
@@ -21,6 +22,26 @@ int reportBadLine(const char* path, int64_t checkResult, const XyzListShape& sha
     int64_t commas = shape.badLineCommas;
     cliError(where + std::to_string(commas) + (commas == 1 ? " comma" : " commas") + " where X,Y,Z needs exactly 2");
   }
+  return 1;
+}
+
+std::string fixedText(double value) {
+  char text[kFixedTextMax];
+  return std::string(text, formatFixed6(value, text));
+}
+
+// The first row that is not the first row's X values once each.
+int reportNotGrid(const char* path, const GridMismatch& m) {
+  std::string row = std::string(path) + ": the row at Y=" + fixedText(m.rowY);
+  switch (m.kind) {
+    case GridMismatch::repeatedX: row += " holds X=" + fixedText(m.x) + " more than once"; break;
+    case GridMismatch::pointCount:
+      row += " holds " + std::to_string(m.rowPoints) + (m.rowPoints == 1 ? " point" : " points") + " where the first row holds " +
+             std::to_string(m.firstRowPoints);
+      break;
+    default: row += " has X=" + fixedText(m.x) + " where the first row has X=" + fixedText(m.firstRowX); break;
+  }
+  cliError(row + ": not a grid (every row needs the X values of the first)");
   return 1;
 }
 
@@ -42,18 +63,23 @@ int runFoldCommand(int argc, char** argv) {
     textInputClose(&in);
     return shape.readError != 0 ? cliFileError("read", input, shape.readError) : reportBadLine(input, checkResult, shape);
   }
+  XyzGrid grid;
+  GridLoad load = loadXyzGrid(&in, shape, &grid);
+  textInputClose(&in);
+  switch (load.end) {
+    case GridLoad::done: break;
+    case GridLoad::readFailed: return cliFileError("read", input, load.error);
+    case GridLoad::notGrid: return reportNotGrid(input, load.mismatch);
+    case GridLoad::outOfMemory: return cliFileError("convert", input, ENOMEM);
+  }
   IoResult created;
   OutputFile* file = outputFileCreate(output, &created);
   if (!file) {
-    textInputClose(&in);
+    releaseXyzGrid(&grid);
     return cliFileError("write", output, created.error);
   }
-  FoldFileResult folded = foldIntoFile(&in, shape, file);
-  switch (folded.end) {
-    case FoldFileResult::done: return 0;
-    case FoldFileResult::readFailed: return cliFileError("read", input, folded.error);
-    case FoldFileResult::writeFailed: return cliFileError("write", output, folded.error);
-    case FoldFileResult::outOfMemory: break;
-  }
-  return cliFileError("convert", input, ENOMEM);
+  IoResult written = writeGridIntoFile(grid, file);
+  releaseXyzGrid(&grid);
+  if (written.kind == IoResult::ok) return 0;
+  return written.kind == IoResult::failed ? cliFileError("write", output, written.error) : cliFileError("convert", input, ENOMEM);
 }

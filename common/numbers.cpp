@@ -6,6 +6,13 @@
 #include <cstring>
 #include <limits>
 
+namespace {
+
+// Exponents beyond it are all the same: far outside the range of doubles, whatever the digits.
+constexpr int64_t kExponentCap = int64_t{1} << 40;
+
+}  // namespace
+
 double parseDecimal(const char* text, size_t length) {
   const char* end = text + length;
   double value;
@@ -18,30 +25,43 @@ double parseDecimal(const char* text, size_t length) {
   }
   // from_chars takes no sign of its own here: the sign was taken above, and a second one
   // ("+-5", "--1") must give no number at all, as a standard conversion would.
-  value = 0.0;
   const char* digitsStart = p;
-  bool anyDigit = false;
-  bool nonZeroInteger = false;
-  while (p < end && *p >= '0' && *p <= '9') {
+  bool anyDigit = false, nonZero = false;
+  // The value is 0.d... x 10^(scale + exponent), d its first non-zero digit: beyond the range
+  // of doubles that says which way.
+  int64_t scale = 0;
+  for (; p < end && *p >= '0' && *p <= '9'; ++p) {
     anyDigit = true;
-    nonZeroInteger |= *p != '0';
-    ++p;
+    nonZero |= *p != '0';
+    scale += nonZero;
   }
   if (p < end && *p == '.') {
-    ++p;
-    while (p < end && *p >= '0' && *p <= '9') {
+    for (++p; p < end && *p >= '0' && *p <= '9'; ++p) {
       anyDigit = true;
-      ++p;
+      if (!nonZero && *p == '0') --scale;
+      nonZero |= *p != '0';
     }
   }
-  if (anyDigit) {
-    std::from_chars_result r = std::from_chars(digitsStart, p, value, std::chars_format::fixed);
-    if (r.ec == std::errc::result_out_of_range) {
-      // Too large for a double, or so small that it rounds to zero.
-      value = nonZeroInteger ? std::numeric_limits<double>::infinity() : 0.0;
-    } else if (r.ec != std::errc()) {
-      value = 0.0;
+  if (!anyDigit) return negative ? -0.0 : 0.0;
+  int64_t exponent = 0;
+  if (p < end && (*p == 'e' || *p == 'E')) {
+    const char* q = p + 1;
+    bool negativeExponent = q < end && *q == '-';
+    if (q < end && (*q == '-' || *q == '+')) ++q;
+    if (q < end && *q >= '0' && *q <= '9') {
+      for (; q < end && *q >= '0' && *q <= '9'; ++q)
+        if (exponent < kExponentCap) exponent = exponent * 10 + (*q - '0');
+      if (negativeExponent) exponent = -exponent;
+      p = q;
     }
+  }
+  value = 0.0;
+  std::from_chars_result r = std::from_chars(digitsStart, p, value, std::chars_format::general);
+  if (r.ec == std::errc::result_out_of_range) {
+    // Too large for a double, or so small that it rounds to zero.
+    value = nonZero && scale + exponent > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+  } else if (r.ec != std::errc()) {
+    value = 0.0;
   }
   return negative ? -value : value;
 }

@@ -30,4 +30,9 @@ constexpr char kReadFileError[] = "読込ファイルエラー";
 constexpr char kSaveFileError[] = "保存ファイルエラー";
 constexpr char kNoAutomaticName[] = "保存用ファイルを自動作成できませんでした";
 constexpr char kBadLineAfterNumber[] = "行目が３つのデータ（X,Y,Z）の構成になっていません。\n終了します。";
+// A list that is not a grid, by its first row that differs (each %s in turn: the row's Y, then
+// an X or the counts).
+constexpr char kNotGridRepeatedX[] = "Y=%s の行に X=%s の点が２つ以上あります。\n格子状のデータではありません。";
+constexpr char kNotGridPointCount[] = "Y=%s の行の点の数が %s 個で、最初の行の %s 個と違います。\n格子状のデータではありません。";
+constexpr char kNotGridOtherX[] = "Y=%s の行の X=%s が、最初の行の X=%s と違います。\n格子状のデータではありません。";
 constexpr char kViewerNotFoundBeforePath[] = "plotvane.exe が見つかりませんでした\n(";

@@ -1,9 +1,11 @@
 #include "converter/converter_run.h"
 
+#include <initializer_list>
 #include <new>
 
 #include "common/command_line.h"
 #include "common/extended_precision.h"
+#include "common/numbers.h"
 #include "common/path_text.h"
 #include "common/program_texts.h"
 #include "converter/xyz_list.h"
@@ -97,6 +99,7 @@ namespace {
 struct RunFiles {
   TextInput in;
   bool inputOpen;
+  XyzGrid grid;        // the list's points in grid order, once read
   OutputFile* output;  // until committed or discarded
   bool converted;      // the grid file is in place
 };
@@ -104,6 +107,7 @@ struct RunFiles {
 void closeFiles(RunFiles* files) {
   if (files->inputOpen) textInputClose(&files->in);
   files->inputOpen = false;
+  releaseXyzGrid(&files->grid);
   if (files->output) outputFileDiscard(files->output);
   files->output = nullptr;
 }
@@ -118,28 +122,80 @@ StepEnd stopRun(RunFiles* files, StepEnd end, const char* failingSide) {
   return end;
 }
 
+// A run that stops with one message of its own.
+StepEnd stopWith(RunFiles* files, const std::string& message) {
+  stopRun(files, StepEnd::refused, nullptr);
+  showError(message.c_str());
+  return StepEnd::refused;
+}
+
 StepEnd checkInput(RunFiles* files, XyzListShape* shape) {
   int64_t result = validateXyzList(&files->in, shape);
   // The data did not read to its end (or could not be read again): nothing to convert.
   if (shape->readError != 0) return stopRun(files, StepEnd::refused, kReadFileError);
   if (result > 0) return StepEnd::done;
-  stopRun(files, StepEnd::refused, nullptr);
-  showError((std::to_string(badLineNumber(result)) + kBadLineAfterNumber).c_str());
-  return StepEnd::refused;
+  return stopWith(files, std::to_string(badLineNumber(result)) + kBadLineAfterNumber);
 }
 
-// Scan, sort and write the grid file and move it into place.
-StepEnd writeGrid(RunFiles* files, const XyzListShape& shape) {
-  OutputFile* file = files->output;
-  files->output = nullptr;  // folding closes the input and commits or discards the file
-  files->inputOpen = false;
-  FoldFileResult folded = foldIntoFile(&files->in, shape, file);
-  switch (folded.end) {
-    case FoldFileResult::done: files->converted = true; return StepEnd::done;
-    case FoldFileResult::readFailed: return stopRun(files, StepEnd::refused, kReadFileError);
-    case FoldFileResult::writeFailed: return stopRun(files, StepEnd::refused, kSaveFileError);
-    case FoldFileResult::outOfMemory: break;
+std::string fixedText(double value) {
+  char text[kFixedTextMax];
+  return std::string(text, formatFixed6(value, text));
+}
+
+// The text with each "%s" replaced by the next of the values.
+std::string fillIn(const char* text, std::initializer_list<std::string> values) {
+  std::string filled;
+  const std::string* value = values.begin();
+  for (const char* p = text; *p; ++p) {
+    if (p[0] == '%' && p[1] == 's' && value != values.end()) {
+      filled += *value++;
+      ++p;
+    } else {
+      filled += *p;
+    }
   }
+  return filled;
+}
+
+// The first row that is not the first row's X values once each, by its Y.
+std::string notGridMessage(const GridMismatch& m) {
+  std::string y = fixedText(m.rowY);
+  switch (m.kind) {
+    case GridMismatch::repeatedX: return fillIn(kNotGridRepeatedX, {y, fixedText(m.x)});
+    case GridMismatch::pointCount:
+      return fillIn(kNotGridPointCount, {y, std::to_string(m.rowPoints), std::to_string(m.firstRowPoints)});
+    default: return fillIn(kNotGridOtherX, {y, fixedText(m.x), fixedText(m.firstRowX)});
+  }
+}
+
+// Scan and sort the checked list and see that it is a grid: before any output exists, so that a
+// list that is not one asks for no file and leaves none.
+StepEnd readGrid(RunFiles* files, const XyzListShape& shape) {
+  GridLoad load = loadXyzGrid(&files->in, shape, &files->grid);
+  textInputClose(&files->in);
+  files->inputOpen = false;
+  switch (load.end) {
+    case GridLoad::done: return StepEnd::done;
+    case GridLoad::readFailed: return stopRun(files, StepEnd::refused, kReadFileError);
+    case GridLoad::notGrid: return stopWith(files, notGridMessage(load.mismatch));
+    case GridLoad::outOfMemory: break;
+  }
+  stopRun(files, StepEnd::outOfMemory, nullptr);
+  showError(kOutOfMemoryText);
+  return StepEnd::outOfMemory;
+}
+
+// Write the grid file and move it into place.
+StepEnd writeGrid(RunFiles* files) {
+  OutputFile* file = files->output;
+  files->output = nullptr;  // writing commits or discards the file
+  IoResult written = writeGridIntoFile(files->grid, file);
+  releaseXyzGrid(&files->grid);
+  if (written.kind == IoResult::ok) {
+    files->converted = true;
+    return StepEnd::done;
+  }
+  if (written.kind == IoResult::failed) return stopRun(files, StepEnd::refused, kSaveFileError);
   showError(kOutOfMemoryText);
   return StepEnd::outOfMemory;
 }
@@ -151,8 +207,9 @@ StepEnd convert(const char* commandLineTail, ConverterRun* run, RunFiles* files)
   files->inputOpen = true;
   XyzListShape shape;
   if ((end = checkInput(files, &shape)) != StepEnd::done) return end;
+  if ((end = readGrid(files, shape)) != StepEnd::done) return end;
   if ((end = openOutputFile(run, &files->output)) != StepEnd::done) return stopRun(files, end, kSaveFileError);
-  if ((end = writeGrid(files, shape)) != StepEnd::done) return end;
+  if ((end = writeGrid(files)) != StepEnd::done) return end;
   if (!run->tail.empty()) startViewer(*run);
   return StepEnd::done;
 }

@@ -15,8 +15,9 @@ struct XyzPoint {
 
 // What the check pass learns besides its result.
 struct XyzListShape {
-  // The first line holds no digit at all: a line of column names (X,Y,Z), which is neither
-  // checked nor read as a point. It still counts in the line numbers.
+  // The first line is a line of column names (X,Y,Z or X1,Y1,Z1: no digit, or no field that
+  // begins as a number can), which is neither checked nor read as a point. It still counts in
+  // the line numbers.
   bool header;
   // Good list: complete points the scan can produce (one per data line, plus one per three
   // commas of a last line without a line end).
@@ -50,21 +51,45 @@ int compareXyzPoints(const XyzPoint& a, const XyzPoint& b);
 // of their zeros are put negative zero first, so the order never depends on the input order.
 void sortXyzPoints(XyzPoint* points, size_t count);
 
+// Where points in grid order stop being a grid. Every row (the points of one y) must hold the X
+// values of the first row, each once, compared as the grid file writes them (six decimals), so
+// that every Z lands under its own X in the grid file.
+struct GridMismatch {
+  enum Kind { none, repeatedX, pointCount, otherX } kind;
+  double rowY;  // the first row that differs
+  int64_t rowPoints, firstRowPoints;
+  double x;          // repeatedX: the X the row holds twice; otherX: the row's X
+  double firstRowX;  // otherX: the first row's X in its place
+};
+GridMismatch findGridMismatch(const XyzPoint* points, size_t count);
+
 // Writes the grid file: "XYZ", the X values of the first row, then one line per distinct Y
 // holding that Y and the row's Z values. CR LF line ends; no line end after the last Z.
 void writeGridFile(TextOutput* out, const XyzPoint* points, size_t count);
 
-enum class FoldResult { ok, outOfMemory };
-
-// Scan, sort and write after a good check that gave shape: allocates the pointCapacity points
-// the check reported, and nothing else that grows with the input.
-FoldResult foldXyzList(TextInput* in, const XyzListShape& shape, TextOutput* out);
-
-// How folding into a file ended; error is the system's error number of a failed read or write.
-struct FoldFileResult {
-  enum End { done, readFailed, writeFailed, outOfMemory } end;
-  int error;
+// The points of a checked list in grid order.
+struct XyzGrid {
+  XyzPoint* points;
+  size_t count;
 };
-// Folds the checked input into the created file and moves it into place: both programs' last
-// step. The input is closed and the file committed or discarded, whatever happens.
-FoldFileResult foldIntoFile(TextInput* in, const XyzListShape& shape, OutputFile* file);
+
+// How reading a checked list into a grid ended; error is the system's error number of a failed read.
+struct GridLoad {
+  enum End { done, readFailed, outOfMemory, notGrid } end;
+  int error;
+  GridMismatch mismatch;  // notGrid
+};
+
+// Scans the checked input (shape from its check), sorts the points and checks that they form a
+// grid: allocates the pointCapacity points the check reported, and nothing else that grows with
+// the input. Done: the grid in *grid, for releaseXyzGrid; otherwise *grid holds nothing. The
+// input stays open.
+GridLoad loadXyzGrid(TextInput* in, const XyzListShape& shape, XyzGrid* grid);
+void releaseXyzGrid(XyzGrid* grid);
+
+// Writes the grid file into the created file and moves it into place: both programs' last step.
+// The file is committed or discarded, whatever happens.
+IoResult writeGridIntoFile(const XyzGrid& grid, OutputFile* file);
+
+// Load and write in one, into any output.
+GridLoad foldXyzList(TextInput* in, const XyzListShape& shape, TextOutput* out);

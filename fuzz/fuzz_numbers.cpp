@@ -1,4 +1,5 @@
-// The decimal conversion against the C library's correctly rounded strtod, and the "%f" writer:
+// The decimal conversion against the C library's correctly rounded strtod (exponents, over- and
+// underflow included), and the "%f" writer:
 // what it writes reads back to a double that it writes the same way, and it agrees with printf.
 #include <cmath>
 #include <cstddef>
@@ -15,24 +16,36 @@ namespace {
 
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// The prefix that a standard conversion would use: [+-]digits[.digits] with at least one digit.
+bool isDigit(const std::string& text, size_t p) { return p < text.size() && text[p] >= '0' && text[p] <= '9'; }
+
+// The prefix that a standard conversion would use: [+-]digits[.digits] with at least one digit,
+// and an exponent [eE][+-]digits when one follows.
 std::string usablePrefix(const std::string& text) {
   size_t p = 0;
   if (p < text.size() && (text[p] == '+' || text[p] == '-')) ++p;
   size_t digits = 0;
-  while (p < text.size() && text[p] >= '0' && text[p] <= '9') ++p, ++digits;
+  while (isDigit(text, p)) ++p, ++digits;
   if (p < text.size() && text[p] == '.') {
     ++p;
-    while (p < text.size() && text[p] >= '0' && text[p] <= '9') ++p, ++digits;
+    while (isDigit(text, p)) ++p, ++digits;
   }
-  return digits ? text.substr(0, p) : std::string();
+  if (!digits) return std::string();
+  if (p < text.size() && (text[p] == 'e' || text[p] == 'E')) {
+    size_t q = p + 1;
+    if (q < text.size() && (text[q] == '+' || text[q] == '-')) ++q;
+    if (isDigit(text, q)) {
+      while (isDigit(text, q)) ++q;
+      p = q;
+    }
+  }
+  return text.substr(0, p);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // Field texts only ever hold digits, signs and points: map the bytes onto those.
-  static const char kAlphabet[] = "0123456789012345678901234567890123456789+-.";
+  // Field texts only ever hold digits, signs, points and exponent letters: map the bytes onto those.
+  static const char kAlphabet[] = "0123456789012345678901234567890123456789+-.eE";
   std::string text;
   for (size_t i = 0; i < size; ++i) text += kAlphabet[data[i] % (sizeof kAlphabet - 1)];
   double value = parseDecimal(text.data(), text.size());

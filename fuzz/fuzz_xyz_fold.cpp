@@ -1,5 +1,5 @@
 // The converter's check, scan, sort and grid writing on any bytes; the grid file it writes must
-// be well formed and read back by the viewer's reader with one data row per distinct Y.
+// be well formed, a grid, and read back by the viewer's reader with one data row per distinct Y.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -11,21 +11,25 @@
 #include "fuzz/fuzz_check.h"
 #include "viewer/point_table.h"
 
-// "XYZ" first, no line end last, every line end CR LF, one line per distinct Y.
+// "XYZ" first, no line end last, every line end CR LF, one line per distinct Y, and as many
+// values on every line as the header has X values: a grid.
 FUZZ_HARNESS void checkGridText(const std::string& grid, size_t rows) {
   const char* g = grid.data();
   const size_t size = grid.size();
   FUZZ_CHECK(size >= 3 && g[0] == 'X' && g[1] == 'Y' && g[2] == 'Z');
   FUZZ_CHECK(size < 2 || g[size - 2] != '\r' || g[size - 1] != '\n');
-  size_t lineEnds = 0;
+  size_t lineEnds = 0, commas = 0, headerCommas = 0;
   for (size_t k = 0; k < size; ++k) {
+    commas += g[k] == ',';
     if (g[k] == '\r') FUZZ_CHECK(k + 1 < size && g[k + 1] == '\n');
     if (g[k] == '\n') {
       FUZZ_CHECK(k > 0 && g[k - 1] == '\r');
-      ++lineEnds;
+      if (lineEnds++ == 0) headerCommas = commas;
+      FUZZ_CHECK(commas == headerCommas);
+      commas = 0;
     }
   }
-  FUZZ_CHECK(lineEnds == rows);
+  FUZZ_CHECK(lineEnds == rows && (rows == 0 || commas == headerCommas));
 }
 
 // The points themselves, checked as they are read and once sorted. Returns the number of
@@ -61,10 +65,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string grid;
   TextOutput out;
   if (!textOutputBegin(&out, drainToString, &grid, kFuzzOutputBlock)) return 0;
-  FoldResult result = foldXyzList(&in, shape, &out);
+  GridLoad result = foldXyzList(&in, shape, &out);
   FUZZ_CHECK(textOutputEnd(&out));
   textInputClose(&in);
-  if (result != FoldResult::ok) return 0;
+  if (result.end != GridLoad::done) return 0;
 
   checkGridText(grid, rows);
 

@@ -2,8 +2,10 @@
 # Installs what building and testing need on Debian 12, and only what is missing.
 #
 #   scripts/install-deps.sh [--base] [--windows] [--gui] [--fuzz] [--interop] [--win32-run] [--all]
+#                           [--exports]
 #
-# No argument means --all: everything the tests use. Runs as root, or as a user with sudo.
+# No argument means --all: everything the tests use. --exports is not part of it: the programs
+# that wrote tests/data/exports/ (make-exports.py there), needed only to write those files again. Runs as root, or as a user with sudo.
 # --win32-run makes the shipped 32-bit programs run: the i386 Wine loader, started through qemu's
 # user-mode emulation because this kernel runs no 32-bit programs itself.
 set -euo pipefail
@@ -25,6 +27,7 @@ fuzz=(clang libclang-rt-14-dev)
 # renders under Xvfb and pdftoppm rasterises its PDF.
 interop=(python3-ezdxf gdal-bin librecad poppler-utils xvfb xauth)
 win32run=(qemu-user-static wine32:i386)
+exports=(python3-numpy python3-pandas python3-gdal gdal-bin r-base-core octave libreoffice-calc-nogui)
 
 want=()
 want_locale=0
@@ -38,12 +41,13 @@ for arg in "$@"; do
     --fuzz) want+=("${fuzz[@]}") ;;
     --interop) want+=("${base[@]}" "${interop[@]}") ;;
     --win32-run) want+=("${base[@]}" "${windows[@]}" "${win32run[@]}"); want_win32=1 ;;
+    --exports) want+=("${exports[@]}") ;;
     --all)
       want+=("${base[@]}" "${windows[@]}" "${gui[@]}" "${fuzz[@]}" "${interop[@]}" "${win32run[@]}")
       want_locale=1
       want_win32=1
       ;;
-    -h | --help) sed -n '2,8p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,11p' "$0"; exit 0 ;;
     *) echo "install-deps: unknown argument $arg" >&2; exit 2 ;;
   esac
 done

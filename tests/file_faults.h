@@ -26,8 +26,10 @@ void outputFileInjectFailure(OutputFault fault);
 int outputFileWriteCalls();
 
 // Makes read call number `readCall` (counted from 1 since arming) of any input file fail with EIO,
-// once, as a device that goes away does; 0 disarms.
+// once, as a device that goes away does; 0 disarms. Either way the count of read calls restarts.
 void textInputInjectReadFailure(int readCall);
+// Read calls of input files since the last textInputInjectReadFailure.
+int textInputReadCalls();
 
 // Waits asked for since the last reset, and their milliseconds together.
 int countedSleeps();

@@ -104,6 +104,8 @@ void outputFileInjectFailure(OutputFault fault) {
 
 int outputFileWriteCalls() { return gWriteCalls; }
 
+int textInputReadCalls() { return gReadCalls; }
+
 void textInputInjectReadFailure(int readCall) {
   gFailingRead = readCall;
   gReadCalls = 0;
@@ -135,7 +137,9 @@ int systemFlush(SystemFile file) { return faultAt(OutputFaultPoint::flush) ? EIO
 
 int systemClose(SystemFile file) {
   int error = realSystemClose(file);
-  return file == gWritten && faultAt(OutputFaultPoint::close) ? EIO : error;
+  if (file != gWritten) return error;
+  gWritten = -1;  // its number may come back for an input
+  return faultAt(OutputFaultPoint::close) ? EIO : error;
 }
 
 int systemReplace(const char* from, const char* to, const char* spare) {
@@ -152,7 +156,7 @@ void systemSleep(unsigned milliseconds) {
 }
 
 int64_t systemRead(SystemFile file, void* data, size_t size, int* error) {
-  if (gFailingRead > 0 && ++gReadCalls == gFailingRead) {
+  if (++gReadCalls == gFailingRead) {
     gFailingRead = 0;
     *error = EIO;
     return -1;

@@ -34,6 +34,18 @@ TEST(ParseDecimal, StopsAtTheFirstUnusableCharacterAndKeepsTheSign) {
       {"-0", -0.0},       {"0.000", 0.0},      {"-0.000", -0.0},     {"007", 7.0},
       {"0.1", 0.1},       {"-12.5", -12.5},    {"123456789012345678901234567890", 1.2345678901234568e29},
       {"..5", 0.0},       {"-..5", -0.0},
+      // Exponents: numpy's "%.18e", R and pandas' round and small values, GDAL's Float32.
+      {"1e5", 1e5},       {"1.5e3", 1500.0},   {"2E-05", 2e-5},      {"-1e-3", -0.001},
+      {"5.123400000000000000e+05", 512340.0}, {"-9.99999974737875164e-06", -9.99999974737875164e-06},
+      {"5e+05", 500000.0}, {"5.e3", 5000.0},   {".5e1", 5.0},        {"12e", 12.0},
+      {"1e+", 1.0},       {"1e-", 1.0},        {"1e5e3", 1e5},       {"1e2.5", 100.0},
+      {"-e5", -0.0},      {".e5", 0.0},        {"1.000000000000000056e-01", 0.1},
+      {"1e400", inf},     {"-1e400", -inf},    {"1e-400", 0.0},      {"-1e-400", -0.0},
+      {"1e99999999999999999999", inf},         {"1e-99999999999999999999", 0.0},
+      {"0e99999999999999999999", 0.0},         {"1e0000000000000000000000005", 1e5},
+      {"1.7976931348623157e308", 1.7976931348623157e308}, {"1.7976931348623159e308", inf},
+      {"4.9406564584124654e-324", 4.9406564584124654e-324}, {"2.4e-324", 0.0},
+      {"0.00001e312", 1e307}, {"100000e-310", 1e-305}, {"123456789012345678901234567890e-29", 1.2345678901234568},
   };
   for (const Case& c : cases) {
     double got = parse(c.text);
@@ -134,6 +146,8 @@ TEST(Numbers, AgreeWithTheCLibraryOnRandomSamples) {
     text += '.';
     for (int d = 0; d < fractionDigits; ++d) text += static_cast<char>('0' + digit(rng));
     if (integerDigits + fractionDigits == 0) continue;
+    // Exponents of every size, beyond the range of doubles too.
+    if (n % 3 == 0) text += (n % 2 ? "e" : "E-") + std::to_string(length(rng) * length(rng) * (n % 9 ? 1 : 9));
     ASSERT_TRUE(sameBits(parse(text), std::strtod(text.c_str(), nullptr))) << text;
   }
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "common/numbers.h"
 #include "common/text_input.h"
 #include "common/text_output.h"
 #include "converter/xyz_list.h"
@@ -15,7 +16,21 @@
 #include "tests/test_files.h"
 #include "platform/file_system.h"
 
-// The grid file the converter makes of an XYZ list, or "<check r>" when the check fails.
+inline std::string fixedText(double value) {
+  char text[kFixedTextMax];
+  return std::string(text, formatFixed6(value, text));
+}
+
+// Where a list stops being a grid, in short.
+inline std::string describeMismatch(const GridMismatch& m) {
+  std::string row = "<not a grid: Y=" + fixedText(m.rowY);
+  if (m.kind == GridMismatch::repeatedX) return row + " X=" + fixedText(m.x) + " twice>";
+  if (m.kind == GridMismatch::pointCount) return row + " holds " + std::to_string(m.rowPoints) + " of " + std::to_string(m.firstRowPoints) + ">";
+  return row + " X=" + fixedText(m.x) + " for " + fixedText(m.firstRowX) + ">";
+}
+
+// The grid file the converter makes of an XYZ list, "<check r>" when the check fails, or where
+// the list is not a grid.
 inline std::string foldText(const std::string& list) {
   TextInput in;
   textInputOpenMemory(&in, list.data(), list.size());
@@ -27,8 +42,10 @@ inline std::string foldText(const std::string& list) {
   } else {
     TextOutput out;
     textOutputBegin(&out, drainToString, &grid);
-    if (foldXyzList(&in, shape, &out) != FoldResult::ok) grid = "<out of memory>";
+    GridLoad load = foldXyzList(&in, shape, &out);
     textOutputEnd(&out);
+    if (load.end == GridLoad::notGrid) grid = describeMismatch(load.mismatch);
+    if (load.end == GridLoad::outOfMemory) grid = "<out of memory>";
   }
   textInputClose(&in);
   return grid;

@@ -54,7 +54,15 @@ TEST(ValidateXyzList, CountsLinesOfTwoCommasAndNamesTheFirstBadOne) {
       {"CR LF", "1,2,3\r\n4,5,6\r\n", 2, 2},
       {"header line", "X,Y,Z\n1,2,3\n", 2, 1},
       {"header of other comma counts", "Easting;Northing;Height\n1,2,3\n", 2, 1},
-      {"digits make a first line data", "X1,Y1,Z1\n1,2,3\n", 2, 2},
+      {"names with digits", "X1,Y1,Z1\n1,2,3\n", 2, 1},
+      {"names with CRS codes", "E_ETRS89_UTM32,N_ETRS89_UTM32,H_DHHN2016\r\n1,2,3\r\n", 2, 1},
+      {"quoted names with units", "\"Easting (m)\",\"Northing (m)\",\"H (m)\"\n1,2,3\n", 2, 1},
+      {"names in kanji with digits", "東1,北1,標高1\n1,2,3\n", 2, 1},
+      {"an empty field among names", ",X1,Y1\n1,2,3\n", 2, 1},
+      {"a field that begins with a sign is data", "P1,E, +5\n1,2,3\n", 2, 2},
+      {"a quoted number is data", "\"1\",X,Y\n1,2,3\n", 2, 2},
+      {"a point begins a number", "X1,\t.5,Z\n1,2,3\n", 2, 2},
+      {"a byte order mark before numbers is data", "\xEF\xBB\xBF" "1,2,3\n", 1, 1},
       {"blank first line is no header", "\r\n1,2,3\n", 0, 0},
       {"bad second line after a header", "X,Y,Z\r\n1,2\r\n", -1, 1},
       {"header alone", "X,Y,Z\r\n", -1, -1},
@@ -88,7 +96,12 @@ TEST(ReadXyzPoints, FillsXYZInFileOrderWhateverTheLines) {
     std::vector<XyzPoint> points;
   } cases[] = {
       {"blanks, quotes, units", " 1.5 ,\"2\",3m\n", {{1.5, 2, 3}}},
-      {"exponent letters dropped", "1e5,-1e-3,1.5e3\n", {{15, -1, 1.53}}},
+      {"exponents", "1e5,-1e-3,1.5e3\n", {{100000, -0.001, 1500}}},
+      // numpy's savetxt, R and pandas for small and round values, GDAL's Float32 raster.
+      {"exported exponents", "5.123400000000000000e+05,5e+05,2E-05\n-9.99999974737875164e-06,\"1.5e3\",4e0\n",
+       {{512340, 500000, 0.00002}, {-9.99999974737875164e-06, 1500, 4}}},
+      {"letters that are no exponent", "E139.5,3m,12e\n1e+,.e5,1\x83" "E5\n", {{139.5, 3, 12}, {1, 0.5, 15}}},
+      {"beyond the range", "1e400,-1e400,1e-400\n", {{kInf, -kInf, 0}}},
       {"stops at what it cannot use", "1.2.3,1-5,-\n", {{1.2, 1, -0.0}}},
       {"header line", "X,Y,Z\n1,2,3\n", {{0, 0, 0}, {1, 2, 3}}},
       {"last line without line end", "1,2,3\n4,5,6,7", {{1, 2, 3}, {4, 5, 6}}},
@@ -124,19 +137,35 @@ TEST(ReadXyzPoints, NeverStoresMoreThanTheRoomItIsGiven) {
   EXPECT_EQ(few.size(), 5u);
 }
 
+// The bytes of a value that are converted: digits, signs and points, and an exponent letter
+// right after a digit, or after a point once there was a digit; CRs are not there at all.
+std::string keptText(const std::string& value) {
+  std::string kept;
+  bool digit = false, exponentReady = false;
+  for (char c : value) {
+    bool isDigit = c >= '0' && c <= '9';
+    if (isDigit || c == '+' || c == '-' || c == '.') {
+      kept += c;
+      digit |= isDigit;
+      exponentReady = isDigit || (c == '.' && digit);
+    } else if (c != '\r') {
+      if ((c == 'e' || c == 'E') && exponentReady) kept += c;
+      exponentReady = false;
+    }
+  }
+  return kept;
+}
+
 TEST(ReadXyzPoints, ValuesAcrossBlocksAndDroppedBytesReadAsTheirKeptText) {
   // Enough random values that some straddle the input's blocks; some hold dropped bytes.
   std::mt19937 random(7);
-  const char alphabet[] = "0123456789+-.0123456789 \"e\x82";
+  const char alphabet[] = "0123456789+-.0123456789 \"eE\r\x82";
   std::vector<std::string> kept;
   std::string list;
   for (int value = 0; value < 60000; ++value) {
     std::string text;
-    kept.emplace_back();
-    for (int i = static_cast<int>(random() % 24); i > 0; --i) {
-      text += alphabet[random() % (sizeof alphabet - 1)];
-      if (kByteClass.of[static_cast<unsigned char>(text.back())] == kByteKept) kept.back() += text.back();
-    }
+    for (int i = static_cast<int>(random() % 24); i > 0; --i) text += alphabet[random() % (sizeof alphabet - 1)];
+    kept.push_back(keptText(text));
     list += text + (value % 3 == 2 ? "\n" : ",");
   }
   std::vector<XyzPoint> points = scan(list, 20000);
@@ -268,19 +297,25 @@ TEST(FoldXyzList, WritesTheGridFileByteForByte) {
       {"two rows", "2,1,5\n1,1,4\n1,0,2\n2,0,3\n",
        "XYZ,1.000000,2.000000\r\n0.000000,2.000000,3.000000\r\n1.000000,4.000000,5.000000"},
       {"one Y only", "3,7,30\r\n1,7,10\r\n2,7,20\r\n", "XYZ,1.000000,2.000000,3.000000\r\n7.000000,10.000000,20.000000,30.000000"},
-      {"missing cell shifts left", "1,0,2\n2,0,3\n2,1,5\n",
-       "XYZ,1.000000,2.000000\r\n0.000000,2.000000,3.000000\r\n1.000000,5.000000"},
-      {"extra X in a later row", "1,0,2\n1,1,4\n3,1,6\n",
-       "XYZ,1.000000\r\n0.000000,2.000000\r\n1.000000,4.000000,6.000000"},
-      {"duplicates written twice, smaller Z first", "1,0,2\n2,1,5\n1,0,2\n1,1,9\n2,1,5\n1,1,4\n",
-       "XYZ,1.000000,1.000000\r\n0.000000,2.000000,2.000000\r\n1.000000,4.000000,9.000000,5.000000,5.000000"},
-      {"names further down become a point", "1,1,1\nX,Y,Z\n", "XYZ,0.000000\r\n0.000000,0.000000\r\n1.000000,1.000000"},
-      {"signs and rounding", "-,-0.125,2.5\n0.0000004,-0.125,-0.0000004\n",
-       "XYZ,-0.000000,0.000000\r\n-0.125000,2.500000,-0.000000"},
+      {"one column", "5,2,1\n5,1,2\n5,3,3\n", "XYZ,5.000000\r\n1.000000,2.000000\r\n2.000000,1.000000\r\n3.000000,3.000000"},
+      {"X equal at six decimals", "1.0000001,0,2\n1,1,4\n2,0,3\n2.0000004,1,5\n",
+       "XYZ,1.000000,2.000000\r\n0.000000,2.000000,3.000000\r\n1.000000,4.000000,5.000000"},
+      {"negative zero and a tiny X are one column", "-,-0.125,2.5\n0.0000004,0.5,-0.0000004\n",
+       "XYZ,-0.000000\r\n-0.125000,2.500000\r\n0.500000,-0.000000"},
+      // Lists that are not a grid: named by their first row that differs.
+      {"X apart in the sixth decimal", "1,0,2\n1.000001,1,4\n", "<not a grid: Y=1.000000 X=1.000001 for 1.000000>"},
+      {"missing point", "1,0,2\n2,0,3\n2,1,5\n", "<not a grid: Y=1.000000 holds 1 of 2>"},
+      {"missing point in the third row", "1,0,1\n2,0,1\n1,1,1\n2,1,1\n1,2,1\n", "<not a grid: Y=2.000000 holds 1 of 2>"},
+      {"extra point", "1,0,2\n1,1,4\n3,1,6\n", "<not a grid: Y=1.000000 holds 2 of 1>"},
+      {"scattered shots", "10.5,3.2,1\n7.1,8.4,2\n3.3,1.9,3\n", "<not a grid: Y=3.200000 X=10.500000 for 3.300000>"},
+      {"one X twice in the first row", "1,0,2\n2,1,5\n1,0,2\n1,1,9\n2,1,5\n1,1,4\n", "<not a grid: Y=0.000000 X=1.000000 twice>"},
+      {"two Z at one X,Y", "1,0,2\n2,0,3\n1,1,4\n2,1,9\n2,1,8\n", "<not a grid: Y=1.000000 X=2.000000 twice>"},
+      {"X twice at six decimals", "1,0,2\n1.0000002,0,3\n", "<not a grid: Y=0.000000 X=1.000000 twice>"},
+      {"names further down become a point", "1,1,1\nX,Y,Z\n", "<not a grid: Y=1.000000 X=1.000000 for 0.000000>"},
       {"zero and negative zero rows merge", "2,-0,6\n1,0,5\n", "XYZ,1.000000,2.000000\r\n0.000000,5.000000,6.000000"},
-      {"equal points: negative zero first", "1,0,5\n1,-0,5\n", "XYZ,1.000000,1.000000\r\n-0.000000,5.000000,5.000000"},
-      {"equal points in the other order", "1,-0,5\n1,0,5\n", "XYZ,1.000000,1.000000\r\n-0.000000,5.000000,5.000000"},
-      {"last line without line end", "1,2,3\n4,5,6,7", "XYZ,1.000000\r\n2.000000,3.000000\r\n5.000000,6.000000"},
+      {"equal points: negative zero first", "1,0,5\n1,-0,5\n", "<not a grid: Y=-0.000000 X=1.000000 twice>"},
+      {"equal points in the other order", "1,-0,5\n1,0,5\n", "<not a grid: Y=-0.000000 X=1.000000 twice>"},
+      {"last line without line end", "1,2,3\n1,5,6,7", "XYZ,1.000000\r\n2.000000,3.000000\r\n5.000000,6.000000"},
       {"value beyond the double range", "1,2," + std::string(400, '9') + "\n", "XYZ,1.000000\r\n2.000000,+INF"},
       {"empty list", "", "<check 0>"},
       {"blank line at the end", "1,2,3\n\n", "<check -1>"},
@@ -288,12 +323,39 @@ TEST(FoldXyzList, WritesTheGridFileByteForByte) {
   for (const Case& c : cases) EXPECT_EQ(foldText(c.list), c.grid) << c.name;
 }
 
+// What numpy, pandas, R, Octave, a spreadsheet and GDAL export (tests/data/exports/README.md)
+// folds into the grid file of the same points in fixed notation, or is refused as no grid.
+TEST(FoldXyzList, ReadsWhatOtherProgramsExport) {
+  struct Case {
+    const char* file;
+    const char* sameAs;  // a list of the same points in fixed notation, or what the fold says
+  } cases[] = {
+      {"numpy-grid.xyz", "numpy-grid.ref.xyz"},
+      {"pandas-settlement.csv", "settlement.ref.xyz"},
+      {"r-settlement.csv", "settlement.ref.xyz"},
+      {"octave-settlement.csv", "settlement.ref.xyz"},
+      {"calc-settlement.csv", "settlement.ref.xyz"},
+      {"gdal-float32.xyz", "gdal-float32.ref.xyz"},
+      {"gdal-nodata-skipped.xyz", "<not a grid: Y=5412380.000000 holds 19 of 20>"},
+      {"pandas-shots.csv", "<not a grid: Y=5412311.255000 X=500175.696000 for 500170.180000>"},
+  };
+  const std::string exports = PV_TEST_DATA_DIR "/exports/";
+  for (const Case& c : cases) {
+    std::string folded = foldText(readFile(exports + c.file));
+    std::string expected = c.sameAs[0] == '<' ? c.sameAs : foldText(readFile(exports + c.sameAs));
+    EXPECT_EQ(folded, expected) << c.file;
+    if (c.sameAs[0] != '<') EXPECT_EQ(expected.compare(0, 4, "XYZ,"), 0) << c.sameAs;
+  }
+}
+
 // A first line of column names changes nothing: the grid is that of the list without it.
 TEST(FoldXyzList, AHeaderLineIsNeitherCheckedNorAPoint) {
   const std::string list = "2,1,5\n1,1,4\n1,0,2\n2,0,3\n";
   const std::string grid = foldText(list);
   ASSERT_EQ(grid.compare(0, 4, "XYZ,"), 0);
-  for (const char* header : {"X,Y,Z", "x,y,z", "\x93\x8c,\x96\x6b,\x95\x57\x8d\x82", "\"X\",\"Y\",\"Z\"", "+.-,,"}) {
+  for (const char* header : {"X,Y,Z", "x,y,z", "\x93\x8c,\x96\x6b,\x95\x57\x8d\x82", "\"X\",\"Y\",\"Z\"", "+.-,,",
+                             "X1,Y1,Z1", "E_ETRS89_UTM32,N_ETRS89_UTM32,H_DHHN2016", "\"Easting (m)\",\"Northing (m)\",\"H (m)\"",
+                             "東1,北1,標高1"}) {
     for (const char* lineEnd : {"\n", "\r\n"}) {
       std::string withEnds = list;
       for (size_t at = 0; (at = withEnds.find('\n', at)) != std::string::npos; at += 2) withEnds.replace(at, 1, lineEnd);
@@ -309,7 +371,7 @@ TEST(FoldXyzList, ReportsAPointArrayThatCannotBeHad) {
   std::string grid;
   TextOutput out;
   textOutputBegin(&out, drainToString, &grid);
-  EXPECT_EQ(foldXyzList(&in, XyzListShape{false, std::numeric_limits<int64_t>::max() / 2, 0, 0}, &out), FoldResult::outOfMemory);
+  EXPECT_EQ(foldXyzList(&in, XyzListShape{false, std::numeric_limits<int64_t>::max() / 2, 0, 0}, &out).end, GridLoad::outOfMemory);
   textOutputEnd(&out);
   textInputClose(&in);
   EXPECT_EQ(grid, "");

@@ -183,6 +183,7 @@ void App::start(const std::string& exe, const std::string& tail, const std::stri
   if (errors && errors != output) CloseHandle(errors);
   ASSERT_TRUE(ok) << "CreateProcess " << exe << ": error " << error;
   CloseHandle(started.hThread);
+  if (process) CloseHandle(process);  // a program started before, which has ended
   process = started.hProcess;
   pid = started.dwProcessId;
   WaitForInputIdle(process, timeout());

@@ -212,6 +212,36 @@ TEST_F(Gridfold, header) {
   EXPECT_TRUE(matchesReference(preview, at("reference-points.csv"), area)) << "the viewer shows the surface";
 }
 
+// What other programs export (tests/data/exports/): numpy's default, every value "%.18e", folds
+// as the same points in "%.3f" do; survey shots are no grid: the one box names the row, and
+// nothing is written or started.
+TEST_F(Gridfold, exports) {
+  std::string data = folder("exports", ""), exports = build().source + "\\tests\\data\\exports\\";
+  copyFile(exports + "numpy-grid.xyz", data + "\\numpy-grid.xyz");
+  copyFile(exports + "pandas-shots.csv", data + "\\shots.csv");
+  writeFile(at("reference.csv"), foldOf(exports + "numpy-grid.ref.xyz"));
+  run(data + "\\numpy-grid.xyz");
+  gridfold.exitCode();
+  ASSERT_TRUE(viewer.viewer());
+  std::string status = viewer.status();
+  PreviewArea area = viewer.area();
+  Raster preview = viewer.capture();
+  viewer.click(107);
+  viewer.exitCode();
+  EXPECT_EQ(readFile(data + "\\TMP1.csv"), readFile(at("reference.csv"))) << "TMP1.csv as for the list in %.3f";
+  EXPECT_EQ(status, "未出力") << "the viewer opens on TMP1.csv";
+  EXPECT_TRUE(matchesReference(preview, at("reference.csv"), area)) << "the viewer shows the surface";
+
+  run(data + "\\shots.csv");
+  int exit = onlyErrorBox("Y=5412311.255000 の行の X=500175.696000 が、最初の行の X=500170.180000 と違います。\n"
+                          "格子状のデータではありません。",
+                          "naming the first row that differs");
+  EXPECT_EQ(exit, 1);
+  EXPECT_TRUE(entries(data) == Names({"TMP1.csv", "numpy-grid.xyz", "plotvane.exe", "shots.csv"}) &&
+              processCount(L"plotvane.exe") == 0)
+      << "no TMP2.csv, no viewer";
+}
+
 // A Western Windows, code page 1252: the folder part ends at the backslash after José, for
 // gridfold's TMP1.csv and for the name plotvane proposes; the messages read as in Japan.
 TEST_F(Gridfold, western) {

@@ -10,11 +10,13 @@
 #include "viewer/dxf_writer.h"
 #include "viewer/point_table.h"
 #include "tests/viewer/dxf_text.h"
+#include "tests/test_files.h"
 #include "tests/viewer/loaded_table.h"
 
 namespace {
 
 using Row = std::vector<double>;
+const double kInf = std::numeric_limits<double>::infinity();
 
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -50,7 +52,10 @@ TEST(GridReader, ScansFieldsAndLinesAsTheFormatSays) {
   } cases[] = {
       {"header ending in a comma", "XYZ,1,2,\n5,1,2,3\n", 3, 1, 4, 3, {0, 1, 2, 0}, {5, 1, 2, 3}, {0, 0, 0, 0}},
       {"blank line is a row of zeros", "XYZ,1,2\n\n7,1,2\n", 2, 2, 3, 4, {0, 1, 2}, {0, 0, 0}, {7, 1, 2}},
-      {"dropped bytes", "XYZ, 1.5 ,\"2\",3m\n1e5,-1e-3,x\n", 3, 1, 4, 3, {0, 1.5, 2, 3}, {15, -1, 0, 0}, {0, 0, 0, 0}},
+      {"dropped bytes", "XYZ, 1.5 ,\"2\",3m\n5,E139.5,12e,x\n", 3, 1, 4, 3, {0, 1.5, 2, 3}, {5, 139.5, 12, 0}, {0, 0, 0, 0}},
+      // A spreadsheet's pivot as pandas and numpy write it.
+      {"exponents", "XYZ,5e+05,5.001e5,2E-05\n5.123400000000000000e+06,-1e-3,1e400,1e-400\n", 3, 1, 4, 3,
+       {0, 500000, 500100, 0.00002}, {5123400, -0.001, kInf, 0}, {0, 0, 0, 0}},
       {"long lines lose fields", "XYZ,1\n5,6,7,8,9\n", 1, 1, 2, 3, {0, 1}, {5, 6}, {0, 0}},
       {"short lines keep zeros", "XYZ,1,2,3\n5,6\n", 3, 1, 4, 3, {0, 1, 2, 3}, {5, 6, 0, 0}, {0, 0, 0, 0}},
       {"last line without a line end", "XYZ,1\n5,6\n7,8", 1, 2, 2, 3, {0, 1}, {5, 6}, {7, 8}},
@@ -72,6 +77,23 @@ TEST(GridReader, ScansFieldsAndLinesAsTheFormatSays) {
     EXPECT_EQ(l.row(0, c.columnCapacity), c.header);
     EXPECT_EQ(l.row(1, c.columnCapacity), c.row1);
     EXPECT_EQ(l.row(2, c.columnCapacity), c.row2);
+  }
+}
+
+// A grid file as pandas' pivot and R's matrix write it (tests/data/exports/README.md): exponents
+// and quoted names read as the same table as the grid in fixed notation.
+TEST(GridReader, ReadsWhatOtherProgramsExport) {
+  const std::string exports = PV_TEST_DATA_DIR "/exports/";
+  Loaded reference;
+  loadOk(&reference, readFile(exports + "pivot.ref.csv"), true);
+  ASSERT_EQ(sizes(reference.table), (Sizes{21, 17, 20, 15}));
+  for (const char* file : {"pandas-pivot.csv", "r-pivot.csv"}) {
+    Loaded l;
+    loadOk(&l, readFile(exports + file), true);
+    ASSERT_EQ(sizes(l.table), sizes(reference.table)) << file;
+    for (int r = 0; r <= reference.table.lastRowIndex; ++r)
+      EXPECT_EQ(l.row(r, 21), reference.row(r, 21)) << file << " row " << r;
+    EXPECT_TRUE(std::memcmp(&l.extents, &reference.extents, sizeof l.extents) == 0) << file;
   }
 }
 
