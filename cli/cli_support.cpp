@@ -5,6 +5,7 @@
 
 #include "common/path_text.h"
 #include "platform/console.h"
+#include "platform/file_system.h"
 
 namespace {
 
@@ -42,8 +43,12 @@ bool readOption(const CliOption* options, size_t optionCount, int argc, char** a
 void cliError(const std::string& message) { consoleWriteError("plotvane-cli: " + message + "\n"); }
 
 int cliFileError(const char* verb, const std::string& path, int error) {
-  cliError(std::string("cannot ") + verb + " " + path + ": " + std::strerror(error));
+  cliError(std::string("cannot ") + verb + " " + path + ": " + systemErrorText(error));
   return 1;
+}
+
+int cliFileError(const char* verb, const std::string& path, IoResult result) {
+  return cliFileError(verb, path, result.kind == IoResult::outOfMemory ? kSystemOutOfMemory : result.error);
 }
 
 bool cliReadArguments(int argc, char** argv, const CliOption* options, size_t optionCount,
@@ -69,6 +74,6 @@ int cliUsageError(const std::string& message) {
 
 bool cliReadTable(const char* path, bool twoRow, PointTable* table, Extents* extents) {
   IoResult read = readTableFile(path, twoRow ? Dimension::twoD : Dimension::threeD, table, extents);
-  if (read.kind != IoResult::ok) cliFileError("read", path, read.error);
+  if (read.kind != IoResult::ok) cliFileError("read", path, read);
   return read.kind == IoResult::ok;
 }

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 
+#include "common/io_result.h"
 #include "viewer/point_table.h"
 
 // An option of a subcommand: "--name" alone (a switch that sets *on to setTo), or "--name VALUE"
@@ -24,10 +25,10 @@ bool cliReadArguments(int argc, char** argv, const CliOption* options, size_t op
 void cliError(const std::string& message);
 // Prints "plotvane-cli: cannot VERB PATH: the system's message" and returns exit status 1.
 int cliFileError(const char* verb, const std::string& path, int error);
+// The same for a file operation that failed or ran out of memory.
+int cliFileError(const char* verb, const std::string& path, IoResult result);
 // Prints "plotvane-cli: message (try --help)" and returns exit status 1.
 int cliUsageError(const std::string& message);
-// Windows takes both as separators, and the tool runs on POSIX systems too.
-constexpr char kCliSeparators[] = "/\\";
 // Reads path as a two-row file or a grid file; on failure prints one line naming the file and
 // the reason and returns false.
 bool cliReadTable(const char* path, bool twoRow, PointTable* table, Extents* extents);

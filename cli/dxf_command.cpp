@@ -7,6 +7,7 @@
 #include "cli/cli_support.h"
 #include "cli/commands.h"
 #include "common/path_text.h"
+#include "platform/file_system.h"
 #include "viewer/dxf_writer.h"
 #include "viewer/output_name.h"
 #include "viewer/point_table.h"
@@ -36,12 +37,12 @@ int runDxfCommand(int argc, char** argv) {
   if (!methodNamed(methodName, &method))
     return cliUsageError(std::string("--method takes 2d, line, mesh or face, not '") + methodName + "'");
   std::string outputPath =
-      paths[1] ? paths[1] : folderPart(input, kCliSeparators) + outputName(fileNamePart(input, kCliSeparators));
+      paths[1] ? paths[1] : folderPart(input, directorySeparators()) + outputName(input);
 
   PointTable table{};
   Extents extents{};
   if (!cliReadTable(input, method.twoD, &table, &extents)) return 1;
   IoResult saved = saveDxfFile(outputPath.c_str(), table, method);
   releaseTable(&table);
-  return saved.kind == IoResult::ok ? 0 : cliFileError("write", outputPath, saved.error);
+  return saved.kind == IoResult::ok ? 0 : cliFileError("write", outputPath, saved);
 }

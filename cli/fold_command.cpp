@@ -9,6 +9,7 @@
 #include "common/text_input.h"
 #include "common/text_output.h"
 #include "converter/xyz_list.h"
+#include "platform/file_system.h"
 #include "platform/input_file.h"
 #include "platform/output_file.h"
 
@@ -56,7 +57,7 @@ int runFoldCommand(int argc, char** argv) {
 
   TextInput in;
   IoResult opened = inputFileOpen(&in, input);
-  if (opened.kind != IoResult::ok) return cliFileError("read", input, opened.error);
+  if (opened.kind != IoResult::ok) return cliFileError("read", input, opened);
   XyzListShape shape;
   int64_t checkResult = validateXyzList(&in, &shape);
   if (shape.readError != 0 || checkResult <= 0) {
@@ -70,16 +71,16 @@ int runFoldCommand(int argc, char** argv) {
     case GridLoad::done: break;
     case GridLoad::readFailed: return cliFileError("read", input, load.error);
     case GridLoad::notGrid: return reportNotGrid(input, load.mismatch);
-    case GridLoad::outOfMemory: return cliFileError("convert", input, ENOMEM);
+    case GridLoad::outOfMemory: return cliFileError("convert", input, kSystemOutOfMemory);
   }
   IoResult created;
   OutputFile* file = outputFileCreate(output, &created);
   if (!file) {
     releaseXyzGrid(&grid);
-    return cliFileError("write", output, created.error);
+    return cliFileError("write", output, created);
   }
   IoResult written = writeGridIntoFile(grid, file);
   releaseXyzGrid(&grid);
   if (written.kind == IoResult::ok) return 0;
-  return written.kind == IoResult::failed ? cliFileError("write", output, written.error) : cliFileError("convert", input, ENOMEM);
+  return written.kind == IoResult::failed ? cliFileError("write", output, written) : cliFileError("convert", input, kSystemOutOfMemory);
 }

@@ -119,7 +119,7 @@ bool writeFile(const std::string& path, const std::string& bytes) {
     result = outputFileCommit(file);
     if (result.kind == IoResult::ok) return true;
   }
-  cliFileError("write", path, result.error);
+  cliFileError("write", path, result);
   return false;
 }
 

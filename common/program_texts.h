@@ -2,6 +2,24 @@
 // the platform layer hands them to Windows as UTF-16.
 #pragma once
 
+#include <initializer_list>
+#include <string>
+
+// The text with each "%s" in it replaced by the next of the values.
+inline std::string fillIn(const char* text, std::initializer_list<std::string> values) {
+  std::string filled;
+  const std::string* value = values.begin();
+  for (const char* p = text; *p; ++p) {
+    if (p[0] == '%' && p[1] == 's' && value != values.end()) {
+      filled += *value++;
+      ++p;
+    } else {
+      filled += *p;
+    }
+  }
+  return filled;
+}
+
 // Both programs.
 constexpr char kErrorCaption[] = "Error";
 constexpr char kOutOfMemoryText[] = "メモリ確保に失敗しました";
@@ -11,13 +29,16 @@ constexpr char kCsvExtension[] = "csv";
 constexpr char kOpenTitle[] = "ファイルを開く";
 constexpr char kSaveTitle[] = "ファイルの保存";
 
-// The viewer: its status bar, its error stream (prefixes of the system's message), its question.
+// The viewer: its status bar and error stream (the failures before the system's message), its
+// question.
 constexpr char kStatusNotSaved[] = "未出力";
 constexpr char kStatusSaved[] = "保存完了";
-constexpr char kStatusReadFailed[] = "読込エラー";
-constexpr char kStatusWriteFailed[] = "書込みエラー";
 constexpr char kReadErrorPrefix[] = "読込エラー: ";
 constexpr char kWriteErrorPrefix[] = "書込みエラー: ";
+// After the status of a save, the files it left beside the target (%s: their paths).
+constexpr char kLeftNewAndOld[] = " 保存した内容は %s に、元のファイルは %s にあります。";
+constexpr char kLeftNew[] = " 保存した内容は %s にあります。";
+constexpr char kLeftOld[] = " 元のファイルが %s に残っています。";
 constexpr char kNoteCaption[] = "Note";
 constexpr char kLargeSaveQuestion[] = "データ量が多いため保存に時間がかかります。\n続行しますか？";
 constexpr char kDxfFilterName[] = "DXF(*.dxf)";

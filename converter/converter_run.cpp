@@ -1,6 +1,5 @@
 #include "converter/converter_run.h"
 
-#include <initializer_list>
 #include <new>
 
 #include "common/command_line.h"
@@ -88,6 +87,12 @@ StepEnd openOutputFile(ConverterRun* run, OutputFile** file) {
 }
 
 void startViewer(const ConverterRun& run) {
+  // Our own installation first: Windows' search for a bare name never looks beside gridfold.exe
+  // (Explorer starts a program that a list is dropped on in another folder).
+  std::string folder = programFolder();
+  if (!folder.empty() &&
+      shellStart((folder + kViewerName).c_str(), run.outputPath.c_str(), ShellStart::sibling) >= kShellStarted)
+    return;
   if (shellStart(kViewerName, run.outputPath.c_str()) >= kShellStarted) return;
   if (shellStart(run.viewerPath.c_str(), run.outputPath.c_str()) >= kShellStarted) return;
   showError((kViewerNotFoundBeforePath + run.viewerPath + ")").c_str());
@@ -140,21 +145,6 @@ StepEnd checkInput(RunFiles* files, XyzListShape* shape) {
 std::string fixedText(double value) {
   char text[kFixedTextMax];
   return std::string(text, formatFixed6(value, text));
-}
-
-// The text with each "%s" replaced by the next of the values.
-std::string fillIn(const char* text, std::initializer_list<std::string> values) {
-  std::string filled;
-  const std::string* value = values.begin();
-  for (const char* p = text; *p; ++p) {
-    if (p[0] == '%' && p[1] == 's' && value != values.end()) {
-      filled += *value++;
-      ++p;
-    } else {
-      filled += *p;
-    }
-  }
-  return filled;
 }
 
 // The first row that is not the first row's X values once each, by its Y.

@@ -44,6 +44,7 @@ StepEnd openOutputFile(ConverterRun* run, OutputFile** file);
 // message when no name was found.
 bool makeAutoOutputName(ConverterRun* run);
 
-// Starts the viewer on outputPath: by its bare name first, then viewerPath; shows a message
-// naming viewerPath when both fail. Does not wait for it.
+// Starts the viewer on outputPath: the plotvane.exe beside the running program first, then by its
+// bare name, then viewerPath; shows a message naming viewerPath when all fail. Does not wait for
+// it.
 void startViewer(const ConverterRun& run);

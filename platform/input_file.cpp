@@ -21,7 +21,7 @@ IoResult inputFileOpen(TextInput* in, const char* path) {
   *in = TextInput{};
   SystemFile file;
   int error = systemOpenRead(path, &file);
-  if (error != 0) return error == ENOMEM ? kIoOutOfMemory : ioFailed(error);
+  if (error != 0) return error == kSystemOutOfMemory ? kIoOutOfMemory : ioFailed(error);
   // The file is fine; the caller must not report it as unreadable.
   if (!textInputOpenSource(in, &kFileSource, reinterpret_cast<void*>(file))) return kIoOutOfMemory;
   return kIoDone;

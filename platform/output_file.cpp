@@ -22,8 +22,8 @@ namespace {
 
 // Attempts at a free temporary name before the last error is given up on.
 constexpr unsigned kTemporaryNameTries = 100;
-// Attempts at moving the file onto a target that refuses it as held (EACCES, EBUSY: Windows says
-// so of a file that a virus scanner or the search indexer has open), and the wait between two.
+// Attempts at moving the file onto a target that another program holds (a virus scanner, the search
+// indexer: systemErrorIsHeld), and the wait between two.
 constexpr int kReplaceAttempts = 11;
 constexpr unsigned kReplaceWaitMs = 100;
 
@@ -74,12 +74,21 @@ int replaceTarget(OutputFile* file) {
   bool targetExisted = pathExists(file->target);
   for (int attempt = 1;; ++attempt) {
     int error = systemReplace(file->temporary, file->target, file->spare);
-    if ((error != EACCES && error != EBUSY) || attempt == kReplaceAttempts) {
+    if (!systemErrorIsHeld(error) || attempt == kReplaceAttempts) {
       file->keepTemporary = error != 0 && targetExisted && !pathExists(file->target);
       return error;
     }
     systemSleep(kReplaceWaitMs);
   }
+}
+
+// What the commit leaves beside the target for the user: the names move into *left.
+void noteLeftBeside(OutputFile* file, int error, LeftBeside* left) {
+  bool newLeft = error != 0 && file->keepTemporary;
+  bool oldLeft = file->spare && pathExists(file->spare);
+  if (!left || !(newLeft || oldLeft)) return;
+  *left = LeftBeside{file->temporary, newLeft ? file->temporary : nullptr, oldLeft ? file->spare : nullptr};
+  file->temporary = nullptr;  // the names' block is the caller's now
 }
 
 }  // namespace
@@ -94,7 +103,8 @@ OutputFile* outputFileCreate(const char* targetPath, IoResult* result) {
   // A device or a pipe cannot be replaced, only written to.
   int error = systemOpenInPlace(targetPath, &file->handle);
   if (error == 0) return file;
-  if (error != ENOTSUP) return createFailed(file, result, ioFailed(error));
+  if (error != kSystemNotInPlace)
+    return createFailed(file, result, error == kSystemOutOfMemory ? kIoOutOfMemory : ioFailed(error));
   file->target = replacedPath(targetPath);
   if (!file->target) return createFailed(file, result, kIoOutOfMemory);
   // The temporary file sits in the target's folder, so that the final move stays on one
@@ -105,9 +115,9 @@ OutputFile* outputFileCreate(const char* targetPath, IoResult* result) {
   for (unsigned attempt = 0; attempt < kTemporaryNameTries; ++attempt) {
     formatTemporaryName(file->temporary, file->target, attempt);
     error = systemCreateNew(file->temporary, file->target, &file->handle);
-    if (error != EEXIST) break;
+    if (error != kSystemNameTaken) break;
   }
-  if (error != 0) return createFailed(file, result, ioFailed(error));
+  if (error != 0) return createFailed(file, result, error == kSystemOutOfMemory ? kIoOutOfMemory : ioFailed(error));
   // The temporary name with ".old" for ".tmp".
   file->spare = file->temporary + nameSize;
   size_t temporaryLength = std::strlen(file->temporary);
@@ -131,7 +141,8 @@ bool outputFileWrite(OutputFile* file, const char* data, size_t size) {
   return file->error == 0;
 }
 
-IoResult outputFileCommit(OutputFile* file) {
+IoResult outputFileCommit(OutputFile* file, LeftBeside* left) {
+  if (left) *left = LeftBeside{nullptr, nullptr, nullptr};
   // The first failure is the one reported.
   auto failWith = [file](int error) {
     if (file->error == 0) file->error = error;
@@ -141,8 +152,14 @@ IoResult outputFileCommit(OutputFile* file) {
   if (file->error == 0 && file->temporary) failWith(replaceTarget(file));
   int error = file->error;
   if (error != 0 && file->temporary && !file->keepTemporary) systemRemove(file->temporary);
+  if (file->temporary) noteLeftBeside(file, error, left);
   releaseFile(file);
   return error == 0 ? kIoDone : ioFailed(error);
+}
+
+void leftBesideRelease(LeftBeside* left) {
+  releaseBytes(left->names);
+  *left = LeftBeside{nullptr, nullptr, nullptr};
 }
 
 void outputFileDiscard(OutputFile* file) {

@@ -18,6 +18,8 @@ void surfaceEnd(Dialog* dialog, Canvas* canvas);
 // Fits the surface to the dialog's layout after it changed (a monitor of another DPI) and asks
 // for a paint, which draws for the new layout.
 void surfaceFit(Dialog* dialog);
+// Asks for a paint of the whole surface: after the table became stale it clears the old drawing.
+void surfaceRepaint(Dialog* dialog);
 
 // --- controls -------------------------------------------------------------------------------
 void setControlText(Dialog* dialog, int controlId, const char* text);

@@ -4,6 +4,17 @@
 // waited. Nothing of this is in the programs.
 #pragma once
 
+// The errors the faults give, in the platform's own codes (platform/file_system.h): a full disk,
+// a failing device, a file that another program holds.
+extern const int kFaultDiskFull;
+extern const int kFaultDevice;
+extern const int kFaultHeld;
+// A file or folder that is not there, as the platform says it: a missing file in a folder that
+// exists, and a path through a folder that does not.
+bool isNotFound(int error);
+extern const int kMissingFile;
+extern const int kMissingFolder;
+
 // An armed fault strikes once, in whichever output file reaches its point first, with the error a
 // full disk (writes), a failing device (flush, close) or a file held by another program (move)
 // gives; the real handle is still closed and the temporary file removed.
@@ -25,8 +36,8 @@ void outputFileInjectFailure(OutputFault fault);
 // Write calls of output files since the last outputFileInjectFailure.
 int outputFileWriteCalls();
 
-// Makes read call number `readCall` (counted from 1 since arming) of any input file fail with EIO,
-// once, as a device that goes away does; 0 disarms. Either way the count of read calls restarts.
+// Makes read call number `readCall` (counted from 1 since arming) of any input file fail as a
+// device that goes away does (kFaultDevice), once; 0 disarms. Either way the count of read calls restarts.
 void textInputInjectReadFailure(int readCall);
 // Read calls of input files since the last textInputInjectReadFailure.
 int textInputReadCalls();
@@ -38,13 +49,22 @@ void countedSleepsReset();
 
 #ifdef _WIN32
 // One outcome Windows documents for the swap of a save (ReplaceFileW), played instead of the real
-// one: its error, whether the old file was already moved to the spare name, and which of the
-// moves after it fail (bit k: the k-th move, from 0, fails with ERROR_INVALID_PARAMETER).
+// one: its error, whether the old file was already moved to the spare name, which of the moves
+// after it fail (bit k: the k-th move, from 0, fails with ERROR_INVALID_PARAMETER), and for how
+// many swaps (0: all; the later ones are Windows' own).
 struct ReplacePlay {
   unsigned long error;
   bool movedAside;
   unsigned failingMoves;
+  int swaps;
 };
-// nullptr: the real calls again.
+// nullptr: the real calls again. Restarts the counts of playedCalls.
 void playReplaceOutcome(const ReplacePlay* play);
+// Since playReplaceOutcome: the swaps that Windows made, and the new files moved onto a target
+// (a plain move, which keeps nothing of the old file).
+struct PlayedCalls {
+  int swaps;
+  int newFileMoves;
+};
+PlayedCalls playedCalls();
 #endif

@@ -24,14 +24,27 @@
 
 #include "platform/win32/wide_text.h"
 
+const int kFaultDiskFull = ERROR_DISK_FULL;
+const int kFaultDevice = ERROR_IO_DEVICE;
+const int kFaultHeld = ERROR_SHARING_VIOLATION;
+bool isNotFound(int error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+const int kMissingFile = ERROR_FILE_NOT_FOUND;
+const int kMissingFolder = ERROR_PATH_NOT_FOUND;
+
 namespace {
 const ReplacePlay* gPlay = nullptr;
-int gMoves = 0;
+int gMoves = 0, gSwapsPlayed = 0;
+PlayedCalls gPlayed{};
 }  // namespace
 
 // Windows' swap and move as the armed play has them end, or as Windows does.
 BOOL WINAPI playedReplaceFile(LPCWSTR replaced, LPCWSTR replacement, LPCWSTR backup, DWORD flags, LPVOID, LPVOID) {
-  if (!gPlay) return ReplaceFileW(replaced, replacement, backup, flags, nullptr, nullptr);
+  if (!gPlay || (gPlay->swaps > 0 && gSwapsPlayed >= gPlay->swaps)) {
+    BOOL swapped = ReplaceFileW(replaced, replacement, backup, flags, nullptr, nullptr);
+    gPlayed.swaps += swapped != 0;
+    return swapped;
+  }
+  ++gSwapsPlayed;
   if (gPlay->movedAside) MoveFileExW(replaced, backup, 0);
   SetLastError(gPlay->error);
   return FALSE;
@@ -42,13 +55,20 @@ BOOL WINAPI playedMoveFile(LPCWSTR from, LPCWSTR to, DWORD flags) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  return MoveFileExW(from, to, flags);
+  BOOL moved = MoveFileExW(from, to, flags);
+  size_t length = wcslen(from);
+  gPlayed.newFileMoves += moved && length > 4 && wcscmp(from + length - 4, L".tmp") == 0;
+  return moved;
 }
 
 void playReplaceOutcome(const ReplacePlay* play) {
   gPlay = play;
   gMoves = 0;
+  gSwapsPlayed = 0;
+  gPlayed = PlayedCalls{};
 }
+
+PlayedCalls playedCalls() { return gPlayed; }
 
 #define ReplaceFileW playedReplaceFile
 #define MoveFileExW playedMoveFile
@@ -64,6 +84,13 @@ void playReplaceOutcome(const ReplacePlay* play) {
 #include <unistd.h>
 
 #include "platform/posix/file_system_posix.cpp"
+
+const int kFaultDiskFull = ENOSPC;
+const int kFaultDevice = EIO;
+const int kFaultHeld = EACCES;
+bool isNotFound(int error) { return error == ENOENT; }
+const int kMissingFile = ENOENT;
+const int kMissingFolder = ENOENT;
 #endif
 #undef systemWrite
 #undef systemFlush
@@ -126,26 +153,26 @@ int64_t systemWrite(SystemFile file, const char* data, size_t size, int* error) 
   } else if (thisCall && faultAt(OutputFaultPoint::partialWrite)) {
     size -= size / 2;
   } else if (thisCall && (faultAt(OutputFaultPoint::write) || faultAt(OutputFaultPoint::shortWrite))) {
-    *error = ENOSPC;
+    *error = kFaultDiskFull;
     return -1;
   }
   gWritten = file;
   return realSystemWrite(file, data, size, error);
 }
 
-int systemFlush(SystemFile file) { return faultAt(OutputFaultPoint::flush) ? EIO : realSystemFlush(file); }
+int systemFlush(SystemFile file) { return faultAt(OutputFaultPoint::flush) ? kFaultDevice : realSystemFlush(file); }
 
 int systemClose(SystemFile file) {
   int error = realSystemClose(file);
   if (file != gWritten) return error;
   gWritten = -1;  // its number may come back for an input
-  return faultAt(OutputFaultPoint::close) ? EIO : error;
+  return faultAt(OutputFaultPoint::close) ? kFaultDevice : error;
 }
 
 int systemReplace(const char* from, const char* to, const char* spare) {
   if (gMoveFailures > 0) {
     --gMoveFailures;
-    return EACCES;
+    return kFaultHeld;
   }
   return realSystemReplace(from, to, spare);
 }
@@ -158,7 +185,7 @@ void systemSleep(unsigned milliseconds) {
 int64_t systemRead(SystemFile file, void* data, size_t size, int* error) {
   if (++gReadCalls == gFailingRead) {
     gFailingRead = 0;
-    *error = EIO;
+    *error = kFaultDevice;
     return -1;
   }
   return realSystemRead(file, data, size, error);

@@ -274,7 +274,8 @@ void writeDxfDocument(TextOutput* out, const PointTable& table, DxfMethod method
   put(out, kSectionEnd);
 }
 
-IoResult saveDxfFile(const char* path, const PointTable& table, DxfMethod method) {
+IoResult saveDxfFile(const char* path, const PointTable& table, DxfMethod method, LeftBeside* left) {
+  if (left) *left = LeftBeside{nullptr, nullptr, nullptr};
   IoResult result;
   OutputFile* file = outputFileCreate(path, &result);
   if (!file) return result;
@@ -286,5 +287,5 @@ IoResult saveDxfFile(const char* path, const PointTable& table, DxfMethod method
   writeDxfDocument(&out, table, method);
   // A block that failed to drain has doomed the file: the commit then fails with its error.
   textOutputEnd(&out);
-  return outputFileCommit(file);
+  return outputFileCommit(file, left);
 }

@@ -27,8 +27,10 @@ FlowOutcome outOfMemory(Dialog* dialog) {
   return FlowOutcome::exitOutOfMemory;
 }
 
-void reportError(const char* prefix, const std::string& message) {
-  writeErrorStream((prefix + message + "\n").c_str());
+// A failure says why in the status bar, and the same on the error stream.
+void reportFailure(Dialog* dialog, const std::string& text) {
+  setStatusText(dialog, text.c_str());
+  writeErrorStream((text + "\n").c_str());
 }
 
 // Draws the table as what it was read as.
@@ -54,8 +56,8 @@ FlowOutcome loadTable(Dialog* dialog, const std::string& path, Dimension dimensi
   showWaitCursor(dialog, false);
   if (read.kind == IoResult::outOfMemory) return outOfMemory(dialog);  // the file itself may be fine
   if (read.kind == IoResult::failed) {
-    reportError(kReadErrorPrefix, std::strerror(read.error));
-    setStatusText(dialog, kStatusReadFailed);
+    reportFailure(dialog, kReadErrorPrefix + systemErrorText(read.error));
+    surfaceRepaint(dialog);  // the table loaded before must not stay on the screen
     return FlowOutcome::carryOn;
   }
   gViewer.tableDimension = dimension;
@@ -72,6 +74,7 @@ Dimension checkedDimension(Dialog* dialog) {
 FlowOutcome finishLoad(Dialog* dialog, const std::string& path, FlowOutcome outcome) {
   if (outcome != FlowOutcome::carryOn) return outcome;
   gViewer.outputName = outputName(path);
+  gViewer.loadedPath = path;
   if (!gViewer.tableStale) setStatusText(dialog, kStatusNotSaved);
   return FlowOutcome::carryOn;
 }
@@ -103,19 +106,30 @@ FlowOutcome saveCommand(Dialog* dialog) {
                    isButtonChecked(dialog, ID_MESH), isButtonChecked(dialog, ID_FACE)};
   if (!confirmLargeSave(dialog)) return FlowOutcome::carryOn;
   std::string path = gViewer.outputName;
-  if (!chooseFile(kDxfSaveDialog, &path)) return FlowOutcome::carryOn;
+  // Beside the file loaded, whatever folder the user chose before.
+  const char* near = gViewer.loadedPath.empty() ? nullptr : gViewer.loadedPath.c_str();
+  if (!chooseFile(kDxfSaveDialog, &path, near)) return FlowOutcome::carryOn;
   showWaitCursor(dialog, true);
-  IoResult saved = saveDxfFile(path.c_str(), gViewer.table, method);
+  LeftBeside left;
+  IoResult saved = saveDxfFile(path.c_str(), gViewer.table, method, &left);
   showWaitCursor(dialog, false);
+  std::string leftText = left.newFile && left.oldFile ? fillIn(kLeftNewAndOld, {left.newFile, left.oldFile})
+                         : left.newFile               ? fillIn(kLeftNew, {left.newFile})
+                         : left.oldFile               ? fillIn(kLeftOld, {left.oldFile})
+                                                      : "";
+  leftBesideRelease(&left);
   // Memory exhaustion takes the program's one memory path, as while reading; the old file is
   // still in place either way.
   if (saved.kind == IoResult::outOfMemory) return outOfMemory(dialog);
   if (saved.kind == IoResult::failed) {
-    reportError(kWriteErrorPrefix, std::strerror(saved.error));
-    setStatusText(dialog, kStatusWriteFailed);
+    reportFailure(dialog, kWriteErrorPrefix + systemErrorText(saved.error) + leftText);
     return FlowOutcome::carryOn;
   }
-  setStatusText(dialog, kStatusSaved);
+  if (leftText.empty()) {
+    setStatusText(dialog, kStatusSaved);
+  } else {
+    reportFailure(dialog, kStatusSaved + leftText);
+  }
   return FlowOutcome::carryOn;
 }
 
@@ -124,6 +138,7 @@ void dimensionChange(Dialog* dialog) {
   bool methodShown = !isButtonChecked(dialog, ID_TWO_D);
   for (int id : {ID_METHOD_GROUP, ID_LINE, ID_MESH, ID_FACE}) showControl(dialog, id, methodShown);
   gViewer.tableStale = true;
+  surfaceRepaint(dialog);  // what is neither drawn nor saved any more leaves the screen
 }
 
 // The preview area from the live layout of the dialog.

@@ -15,6 +15,7 @@
 struct ViewerState {
   std::string startupPath;  // path named by the command-line tail; empty without one
   std::string outputName;   // the save dialog's initial name, from the path last chosen for loading
+  std::string loadedPath;   // that path: the save dialog opens in its folder; empty before any
   bool tableStale;          // set: the table must be neither drawn nor saved
   Dimension tableDimension;  // what the table was read as (meaningful while it is not stale)
   bool entryOutOfMemory;    // the process entry ran out of memory before a dialog could say so

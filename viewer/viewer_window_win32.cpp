@@ -215,6 +215,11 @@ void surfaceFit(Dialog* dialog) {
   InvalidateRect(surface, nullptr, TRUE);
 }
 
+void surfaceRepaint(Dialog* dialog) {
+  // No surface yet: nothing was drawn.
+  if (HWND surface = GetDlgItem(dialogWindow(dialog), kSurfaceControlId)) InvalidateRect(surface, nullptr, TRUE);
+}
+
 void setControlText(Dialog* dialog, int controlId, const char* text) {
   SetWindowTextW(control(dialog, controlId), wideText(text).c_str());
 }

@@ -16,9 +16,16 @@ namespace {
 int descriptor(SystemFile file) { return static_cast<int>(file); }
 }  // namespace
 
+const int kSystemOutOfMemory = ENOMEM;
+const int kSystemNameTaken = EEXIST;
+
+bool systemErrorIsHeld(int error) { return error == EACCES || error == EBUSY; }
+
+std::string systemErrorText(int error) { return std::strerror(error); }
+
 int systemOpenInPlace(const char* target, SystemFile* file) {
   struct stat st;
-  if (stat(target, &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return ENOTSUP;
+  if (stat(target, &st) != 0 || S_ISREG(st.st_mode) || S_ISDIR(st.st_mode)) return kSystemNotInPlace;
   int fd = open(target, O_WRONLY | O_TRUNC | O_CLOEXEC);
   if (fd < 0) return errno;
   *file = fd;
@@ -111,3 +118,11 @@ bool fileOpensForReading(const char* path) {
 
 // Tests and the batch tool also meet Windows paths here.
 const char* directorySeparators() { return "\\/"; }
+
+std::string programFolder() {
+  char path[PATH_MAX];
+  ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return {};
+  std::string folder(path, static_cast<size_t>(length));
+  return folder.substr(0, folder.rfind('/') + 1);
+}

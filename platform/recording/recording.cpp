@@ -46,6 +46,10 @@ void surfaceFit(Dialog*) {
   StandInAllocations standIn;
   log("fit");
 }
+void surfaceRepaint(Dialog*) {
+  StandInAllocations standIn;
+  log("repaint");
+}
 
 void setControlText(Dialog*, int controlId, const char* text) {
   StandInAllocations standIn;
@@ -100,13 +104,14 @@ MessageAnswer messageBox(Dialog* owner, const char* text, const char* caption, M
   return answer;
 }
 
-bool chooseFile(const FileDialogSetup& setup, std::string* path) {
+bool chooseFile(const FileDialogSetup& setup, std::string* path, const char* nearFile) {
   std::optional<std::string> answer;
   {
     StandInAllocations standIn;
     gRecording.fileDialogs.push_back(setup);
     gRecording.fileDialogInitialNames.push_back(*path);
-    log(std::string(setup.save ? "saveDialog " : "openDialog ") + setup.title + " [" + *path + "]");
+    log(std::string(setup.save ? "saveDialog " : "openDialog ") + setup.title + " [" + *path + "]" +
+        (nearFile ? std::string(" near ") + nearFile : ""));
     if (gRecording.fileAnswers.empty()) return false;
     answer = std::move(gRecording.fileAnswers.front());
     gRecording.fileAnswers.pop_front();
@@ -124,9 +129,9 @@ void writeErrorStream(const char* text) {
   log(std::string("stderr ") + text);
 }
 
-long long shellStart(const char* file, const char* parameters) {
+long long shellStart(const char* file, const char* parameters, ShellStart how) {
   StandInAllocations standIn;
-  log(std::string("shellStart ") + file + " " + parameters);
+  log(std::string(how == ShellStart::sibling ? "shellStart sibling " : "shellStart ") + file + " " + parameters);
   if (gRecording.shellResults.empty()) return 42;
   long long result = gRecording.shellResults.front();
   gRecording.shellResults.pop_front();

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/extended_precision.h"
 #include "platform/dialogs.h"
 #include "platform/win32/wide_text.h"
 #include "platform/win32/win32_handles.h"
@@ -29,7 +30,37 @@ MessageAnswer messageBox(Dialog* owner, const char* text, const char* caption, M
   return answer == IDOK ? MessageAnswer::ok : MessageAnswer::cancel;
 }
 
-bool chooseFile(const FileDialogSetup& setup, std::string* path) {
+namespace {
+
+// Where a dialog opens: the folder of nearFile. Windows 7 and later open the folder the user chose
+// last instead when lpstrInitialDir equals what the program passed to its first file dialog:
+// that value is never passed twice, but spelt once with and once without its last backslash.
+std::wstring initialFolder(const char* nearFile) {
+  static bool first = true;
+  static std::wstring firstFolder;  // what the first dialog was given; empty for none
+  std::wstring folder;
+  if (nearFile && *nearFile) {
+    std::wstring file = wideText(nearFile);
+    DWORD size = GetFullPathNameW(file.c_str(), 0, nullptr, nullptr);
+    folder.resize(size);
+    wchar_t* name = nullptr;
+    DWORD length = size ? GetFullPathNameW(file.c_str(), size, folder.data(), &name) : 0;
+    folder.resize(length < size && name ? static_cast<size_t>(name - folder.data()) : 0);
+    folder = unprefixedPath(folder);
+  }
+  if (first) {
+    first = false;
+    firstFolder = folder;
+  } else if (!folder.empty() && CompareStringOrdinal(folder.c_str(), -1, firstFolder.c_str(), -1, TRUE) == CSTR_EQUAL) {
+    if (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();  // C:\ stays C:\, ...
+    else folder += L'\\';
+  }
+  return folder;
+}
+
+}  // namespace
+
+bool chooseFile(const FileDialogSetup& setup, std::string* path, const char* nearFile) {
   // The filter is pairs of zero-terminated texts, closed by an empty one.
   std::wstring filter = wideText(setup.filterName) + L'\0' + wideText(setup.filterSpec) + L'\0' + L'\0';
   std::wstring title = wideText(setup.title), extension = wideText(setup.defaultExtension);
@@ -44,11 +75,13 @@ bool chooseFile(const FileDialogSetup& setup, std::string* path) {
   dialog.nFilterIndex = 1;
   dialog.lpstrFile = fileName.data();
   dialog.nMaxFile = kFileNameBufferSize;  // in characters, not bytes
-  dialog.lpstrInitialDir = nullptr;
+  std::wstring folder = initialFolder(nearFile);
+  dialog.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
   dialog.lpstrTitle = title.c_str();
   dialog.lpstrDefExt = extension.c_str();
   dialog.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
   BOOL chosen = setup.save ? GetSaveFileNameW(&dialog) : GetOpenFileNameW(&dialog);
+  useExtendedPrecision();
   if (!chosen) return false;
   *path = utf8Text(fileName.data());
   return true;
@@ -69,20 +102,25 @@ std::wstring shortFormOfLongPath(const char* file) {
   DWORD length = GetShortPathNameW(full.text, shortPath.data(), size);
   if (length == 0 || length >= size) return path;
   shortPath.resize(length);
-  if (shortPath.rfind(L"\\\\?\\UNC\\", 0) == 0) {
-    shortPath.replace(0, 8, L"\\\\");
-  } else if (shortPath.rfind(L"\\\\?\\", 0) == 0) {
-    shortPath.erase(0, 4);
-  }
+  shortPath = unprefixedPath(shortPath);
   return shortPath.size() < MAX_PATH ? shortPath : path;
 }
 
 }  // namespace
 
-long long shellStart(const char* file, const char* parameters) {
-  HINSTANCE result = ShellExecuteW(nullptr, nullptr, shortFormOfLongPath(file).c_str(),
-                                   shortFormOfLongPath(parameters).c_str(), nullptr, SW_SHOWNORMAL);
-  return static_cast<long long>(reinterpret_cast<INT_PTR>(result));
+long long shellStart(const char* file, const char* parameters, ShellStart how) {
+  std::wstring program = shortFormOfLongPath(file), arguments = shortFormOfLongPath(parameters);
+  SHELLEXECUTEINFOW start{};
+  start.cbSize = sizeof start;
+  // Only the caller's own message speaks; the start is complete before the caller may end.
+  start.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC | (how == ShellStart::sibling ? SEE_MASK_NOZONECHECKS : 0);
+  start.lpFile = program.c_str();
+  start.lpParameters = arguments.c_str();
+  start.nShow = SW_SHOWNORMAL;
+  BOOL started = ShellExecuteExW(&start);
+  long long result = static_cast<long long>(reinterpret_cast<INT_PTR>(start.hInstApp));
+  // hInstApp is above 32 after a start and an SE_ERR_ code after a failure; 0 where unset.
+  return started ? (result > 32 ? result : 33) : (result > 0 && result < 32 ? result : 0);
 }
 
 void writeErrorStream(const char* text) {

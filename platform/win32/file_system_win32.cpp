@@ -7,7 +7,6 @@
 
 #include <new>
 
-#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -17,38 +16,43 @@ namespace {
 
 HANDLE handleOf(SystemFile file) { return reinterpret_cast<HANDLE>(file); }
 
-// The standard library's error number that matches a system error code.
-int errorNumber(DWORD code) {
-  switch (code) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_INVALID_NAME:
-    case ERROR_FILENAME_EXCED_RANGE: return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:  // a target another program holds: tried again
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-    case ERROR_CURRENT_DIRECTORY: return EACCES;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL: return ENOSPC;
-    case ERROR_NOT_ENOUGH_MEMORY:
-    case ERROR_OUTOFMEMORY: return ENOMEM;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS: return EEXIST;
-    case ERROR_TOO_MANY_OPEN_FILES: return EMFILE;
-    default: return EIO;
-  }
+// The call's error; never 0, even where the system named none.
+int lastError() {
+  DWORD code = GetLastError();
+  return code ? static_cast<int>(code) : ERROR_GEN_FAILURE;
 }
-
-int lastError() { return errorNumber(GetLastError()); }
 
 }  // namespace
 
+const int kSystemOutOfMemory = ERROR_NOT_ENOUGH_MEMORY;
+const int kSystemNameTaken = ERROR_FILE_EXISTS;
+
+bool systemErrorIsHeld(int error) {
+  switch (error) {
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_ACCESS_DENIED:
+    // The swap's own ways of saying that a file could not be renamed or removed: held.
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+    case ERROR_UNABLE_TO_MOVE_REPLACEMENT_2: return true;
+    default: return false;
+  }
+}
+
+std::string systemErrorText(int error) {
+  wchar_t* text = nullptr;
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  // The system's messages end in a line end.
+  while (length > 0 && (text[length - 1] == L'\r' || text[length - 1] == L'\n' || text[length - 1] == L' ')) --length;
+  std::string message = length ? utf8Text(text, length) : "Windows error " + std::to_string(error);
+  LocalFree(text);
+  return message;
+}
+
 // Windows programs are not given devices or pipes as save targets.
-int systemOpenInPlace(const char*, SystemFile*) { return ENOTSUP; }
+int systemOpenInPlace(const char*, SystemFile*) { return kSystemNotInPlace; }
 
 namespace {
 
@@ -66,14 +70,9 @@ bool followLink(const wchar_t* target, std::string* resolved) {
   CloseHandle(handle);
   if (length == 0 || length >= path.size()) return false;
   path.resize(length);
-  // Without the "\\?\" prefix: C:\... and \\server\..., the forms every program takes; the file
-  // functions here add it again where a path needs it.
-  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) {
-    path.replace(0, 8, L"\\\\");
-  } else if (path.rfind(L"\\\\?\\", 0) == 0) {
-    path.erase(0, 4);
-  }
-  *resolved = utf8Text(path.c_str(), path.size());
+  // C:\... and \\server\..., the forms every program takes; the file functions here add the
+  // prefix again where a path needs it.
+  *resolved = utf8Text(unprefixedPath(path).c_str());
   return true;
 }
 
@@ -96,7 +95,7 @@ size_t systemReplacedPath(const char* target, char* out, size_t outSize) {
 
 int systemCreateNew(const char* path, const char*, SystemFile* file) {
   WidePath name;
-  if (!widePath(path, &name)) return ENOMEM;
+  if (!widePath(path, &name)) return kSystemOutOfMemory;
   HANDLE handle = CreateFileW(name.text, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return lastError();
   *file = reinterpret_cast<SystemFile>(handle);
@@ -111,7 +110,7 @@ int64_t systemWrite(SystemFile file, const char* data, size_t size, int* error) 
     return -1;
   }
   if (written == 0) {
-    *error = ENOSPC;
+    *error = ERROR_DISK_FULL;
     return -1;
   }
   return written;
@@ -131,38 +130,41 @@ int moveOnto(const wchar_t* from, const wchar_t* to) {
   return MoveFileExW(from, to, kMoveOnto) ? 0 : lastError();
 }
 
-// After a swap that failed. ReplaceFile may have moved the old file to the spare name and left
-// the target's name empty (ERROR_UNABLE_TO_MOVE_REPLACEMENT_2): it goes back first; should it
-// not, the new file takes the name, or both stay where they are for the user and the target's
-// name stays empty (the output file then keeps the new one). With both files under their own
-// names again, as after every other error, a plain move still saves where the swap was refused
-// in part (some network shares and file systems do).
-int afterFailedSwap(const wchar_t* from, const wchar_t* to, const wchar_t* spare) {
-  if (!exists(to) && exists(spare) && !MoveFileExW(spare, to, 0)) {
-    int error = moveOnto(from, to);
-    if (error == 0) DeleteFileW(spare);
-    return error;
-  }
-  return moveOnto(from, to);
+// Volumes where the swap cannot work at all (some network shares and file systems refuse it so):
+// a plain move still saves there.
+bool swapUnsupported(DWORD error) {
+  return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION ||
+         error == ERROR_CALL_NOT_IMPLEMENTED;
 }
 
 }  // namespace
 
 // An existing target is swapped with ReplaceFile, which gives the new file the old one's security
-// descriptor, attributes and streams; spare holds the old one until the swap is done.
+// descriptor, attributes and streams; spare holds the old one until the swap is done. A target
+// that another program holds fails as held, for the caller to try again, never by a plain move,
+// which would drop what the swap keeps.
 int systemReplace(const char* from, const char* to, const char* spare) {
   WidePath source, target, backup;
-  if (!widePath(from, &source) || !widePath(to, &target) || !widePath(spare, &backup)) return ENOMEM;
+  if (!widePath(from, &source) || !widePath(to, &target) || !widePath(spare, &backup)) return kSystemOutOfMemory;
+  // An earlier attempt's swap moved the old file aside and left the target without a name: the
+  // old file goes back first.
+  if (!exists(target.text) && exists(backup.text) && !MoveFileExW(backup.text, target.text, 0)) return lastError();
   DWORD attributes = GetFileAttributesW(target.text);
   if (attributes == INVALID_FILE_ATTRIBUTES) return moveOnto(source.text, target.text);
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EISDIR;  // never swapped away
+  // A folder of that name is never swapped away: "cannot create a file when that file already exists".
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return ERROR_ALREADY_EXISTS;
   // Windows refuses to replace a read-only file, and so do we, even where a move would not.
-  if (attributes & FILE_ATTRIBUTE_READONLY) return EPERM;
+  if (attributes & FILE_ATTRIBUTE_READONLY) return ERROR_FILE_READ_ONLY;
   if (ReplaceFileW(target.text, source.text, backup.text, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
     DeleteFileW(backup.text);
     return 0;
   }
-  return afterFailedSwap(source.text, target.text, backup.text);
+  DWORD error = GetLastError();
+  // The old file under the spare name, the target's name empty: it goes back now, or the next
+  // attempt puts it back.
+  if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) MoveFileExW(backup.text, target.text, 0);
+  if (swapUnsupported(error)) return moveOnto(source.text, target.text);
+  return error ? static_cast<int>(error) : ERROR_GEN_FAILURE;
 }
 
 void systemRemove(const char* path) {
@@ -177,7 +179,7 @@ unsigned long systemProcessId() { return GetCurrentProcessId(); }
 // Others may read and write the file meanwhile, as with the C library's fopen.
 int systemOpenRead(const char* path, SystemFile* file) {
   WidePath name;
-  if (!widePath(path, &name)) return ENOMEM;
+  if (!widePath(path, &name)) return kSystemOutOfMemory;
   HANDLE handle = CreateFileW(name.text, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return lastError();
@@ -215,4 +217,21 @@ bool fileOpensForReading(const char* path) {
   return true;
 }
 
-const char* directorySeparators() { return "\\"; }
+// Windows takes "/" as well as "\\" (C:/site/points.xyz, as scripts and Python write paths).
+const char* directorySeparators() { return "\\/"; }
+
+std::string programFolder() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      break;
+    }
+    path.resize(path.size() * 2);  // cut short: a longer buffer
+  }
+  // The form the program was started by, "\\?\" included where it was.
+  std::string module = utf8Text(unprefixedPath(path).c_str());
+  return module.substr(0, module.find_last_of(directorySeparators()) + 1);
+}

@@ -63,6 +63,15 @@ bool widePath(const char* utf8, WidePath* path) noexcept {
   }
 }
 
+std::wstring unprefixedPath(std::wstring path) {
+  if (startsWith(path, L"\\\\?\\UNC\\")) {
+    path.replace(0, 8, L"\\\\");
+  } else if (startsWith(path, L"\\\\?\\")) {
+    path.erase(0, 4);
+  }
+  return path;
+}
+
 std::string codePageText(const char* utf8, unsigned codePage) {
   std::wstring wide = wideText(utf8);
   if (wide.empty()) return {};

@@ -24,6 +24,9 @@ struct WidePath {
 };
 // False when memory for a long path ran out.
 bool widePath(const char* utf8, WidePath* path) noexcept;
+// The other way: a path without the "\\?\" prefix ("\\?\UNC\server\share" is
+// "\\server\share"), the form the shell and people read; other paths as they are.
+std::wstring unprefixedPath(std::wstring path);
 
 // The text in a Windows code page (what the programs' error stream has always carried); the
 // UTF-8 bytes where the system lacks that code page.

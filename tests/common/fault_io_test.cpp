@@ -55,9 +55,9 @@ TEST_F(FaultIo, TextInputTellsMemoryFromAnUnreadableFile) {
     int errorNumber;
   } cases[] = {
       {"readable file", target, false, IoResult::ok, 0},
-      {"readable file, no memory for the buffer", target, true, IoResult::outOfMemory, ENOMEM},
-      {"missing file", folder / "missing.txt", false, IoResult::failed, ENOENT},
-      {"missing file, no memory for the buffer", folder / "missing.txt", true, IoResult::failed, ENOENT},
+      {"readable file, no memory for the buffer", target, true, IoResult::outOfMemory, 0},
+      {"missing file", folder / "missing.txt", false, IoResult::failed, kMissingFile},
+      {"missing file, no memory for the buffer", folder / "missing.txt", true, IoResult::failed, kMissingFile},
   };
   for (const Case& c : cases) {
     const std::string path = c.path.string();
@@ -123,13 +123,13 @@ TEST_F(FaultIo, OutputFileFaultsAtEveryWriteAndAtTheCommit) {
     int waits;  // between attempts at a held target
   } cases[] = {
       {"no fault", {OutputFaultPoint::none, 0}, false, 0, 0},
-      {"first write", {OutputFaultPoint::write, 1}, true, ENOSPC, 0},
-      {"last write", {OutputFaultPoint::write, 3}, true, ENOSPC, 0},
-      {"first write, half written", {OutputFaultPoint::shortWrite, 1}, true, ENOSPC, 0},
-      {"second write, half written", {OutputFaultPoint::shortWrite, 2}, true, ENOSPC, 0},
-      {"flush", {OutputFaultPoint::flush, 0}, false, EIO, 0},
-      {"close", {OutputFaultPoint::close, 0}, false, EIO, 0},
-      {"move onto the target, held throughout", {OutputFaultPoint::move, 0}, false, EACCES, 10},
+      {"first write", {OutputFaultPoint::write, 1}, true, kFaultDiskFull, 0},
+      {"last write", {OutputFaultPoint::write, 3}, true, kFaultDiskFull, 0},
+      {"first write, half written", {OutputFaultPoint::shortWrite, 1}, true, kFaultDiskFull, 0},
+      {"second write, half written", {OutputFaultPoint::shortWrite, 2}, true, kFaultDiskFull, 0},
+      {"flush", {OutputFaultPoint::flush, 0}, false, kFaultDevice, 0},
+      {"close", {OutputFaultPoint::close, 0}, false, kFaultDevice, 0},
+      {"move onto the target, held throughout", {OutputFaultPoint::move, 0}, false, kFaultHeld, 10},
       {"second write moves half, then goes on", {OutputFaultPoint::partialWrite, 2}, false, 0, 0},
       {"target held for two attempts", {OutputFaultPoint::move, 2}, false, 0, 2},
   };
@@ -143,7 +143,7 @@ TEST_F(FaultIo, OutputFileFaultsAtEveryWriteAndAtTheCommit) {
     IoResult created;
     outputFileInjectFailure(c.fault);
     OutputFile* file = outputFileCreate(target.string().c_str(), &created);
-    ASSERT_TRUE(file) << std::strerror(created.error);
+    ASSERT_TRUE(file) << systemErrorText(created.error);
     bool written = true;
     for (int k = 0; k < 3; ++k) written &= outputFileWrite(file, block.data(), block.size());
     EXPECT_EQ(written, !c.writeFails);
@@ -175,7 +175,7 @@ TEST_F(FaultIo, OutputFileCommitFailsWithoutMemory) {
   IoResult committed = outputFileCommit(file);
   allocationFailuresOff();
   EXPECT_EQ(committed.kind, IoResult::failed);
-  EXPECT_EQ(committed.error, EACCES);
+  EXPECT_EQ(committed.error, kFaultHeld);
   EXPECT_EQ(readFile(target), "old");
   EXPECT_EQ(namesIn(folder), std::vector<std::string>{"target.txt"});
 }
@@ -183,24 +183,34 @@ TEST_F(FaultIo, OutputFileCommitFailsWithoutMemory) {
 #ifdef _WIN32
 // Whatever ReplaceFile and the moves after it do, the target ends named: the new file (saved),
 // else the old one; only when neither can take the name do both stay, the new under its
-// temporary name and the old under the spare one. A read-only target is never replaced.
+// temporary name and the old under the spare one, and the commit names them. A target another
+// program holds is tried again as a swap, never by a plain move, which would drop its security
+// settings and streams; a plain move saves only where the volume cannot swap. A read-only target
+// is never replaced.
 TEST_F(FaultIo, WindowsReplaceEndsWithTheTargetNamed) {
+  constexpr unsigned kAllMoves = ~0u;
   struct Case {
     const char* name;
     ReplacePlay play;
     bool saved;
     std::vector<std::string> left;  // contents of the folder, by name order: target, then others
+    PlayedCalls calls;              // Windows' own swaps, and new files moved onto the target
     bool readOnly = false;
   } cases[] = {
-      {"old moved aside, put back, then moved over", {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, 0}, true, {"new"}},
-      {"old moved aside, put back, no move", {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, 0b10}, false, {"old"}},
-      {"old moved aside for good, new moved in", {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, 0b01}, true, {"new"}},
-      {"neither can take the name", {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, 0b11}, false, {"old", "new"}},
-      {"both kept their names", {ERROR_UNABLE_TO_MOVE_REPLACEMENT, false, 0}, true, {"new"}},
-      {"replaced file not removed", {ERROR_UNABLE_TO_REMOVE_REPLACED, false, 0}, true, {"new"}},
-      {"a share refuses the swap", {ERROR_INVALID_PARAMETER, false, 0}, true, {"new"}},
-      {"a share refuses the swap and the move", {ERROR_INVALID_PARAMETER, false, 0b1}, false, {"old"}},
-      {"a read-only target, which Windows refuses to replace", {ERROR_ACCESS_DENIED, false, 0}, false, {"old"}, true},
+      {"a sharing violation that clears on the next try", {ERROR_SHARING_VIOLATION, false, 0, 1}, true, {"new"}, {1, 0}},
+      {"a sharing violation throughout", {ERROR_SHARING_VIOLATION, false, 0, 0}, false, {"old"}, {0, 0}},
+      {"access denied for a moment", {ERROR_ACCESS_DENIED, false, 0, 3}, true, {"new"}, {1, 0}},
+      {"replaced file not removed, then swapped", {ERROR_UNABLE_TO_REMOVE_REPLACED, false, 0, 1}, true, {"new"}, {1, 0}},
+      {"both kept their names throughout", {ERROR_UNABLE_TO_MOVE_REPLACEMENT, false, 0, 0}, false, {"old"}, {0, 0}},
+      {"old moved aside, put back, then swapped", {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, 0, 1}, true, {"new"}, {1, 0}},
+      {"old moved aside, put back by the next try, then swapped", {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, 0b1, 1},
+       true, {"new"}, {1, 0}},
+      {"old moved aside and put back every time", {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, 0, 0}, false, {"old"}, {0, 0}},
+      {"neither can take the name", {ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, kAllMoves, 0}, false, {"old", "new"}, {0, 0}},
+      {"a share refuses the swap", {ERROR_INVALID_PARAMETER, false, 0, 0}, true, {"new"}, {0, 1}},
+      {"a share refuses the swap and the move", {ERROR_INVALID_PARAMETER, false, 0b1, 0}, false, {"old"}, {0, 0}},
+      {"a read-only target, which Windows refuses to replace", {ERROR_ACCESS_DENIED, false, 0, 0}, false, {"old"}, {0, 0},
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -213,10 +223,14 @@ TEST_F(FaultIo, WindowsReplaceEndsWithTheTargetNamed) {
     OutputFile* file = outputFileCreate(target.string().c_str(), &created);
     ASSERT_TRUE(file);
     ASSERT_TRUE(outputFileWrite(file, "new", 3));
-    IoResult committed = outputFileCommit(file);
+    LeftBeside leftBeside;
+    IoResult committed = outputFileCommit(file, &leftBeside);
+    PlayedCalls calls = playedCalls();
     playReplaceOutcome(nullptr);
     EXPECT_EQ(committed.kind == IoResult::ok, c.saved);
-    EXPECT_EQ(committed.error, c.readOnly ? EPERM : committed.error);
+    EXPECT_EQ(committed.error, c.readOnly ? ERROR_FILE_READ_ONLY : committed.error);
+    EXPECT_EQ(calls.swaps, c.calls.swaps);
+    EXPECT_EQ(calls.newFileMoves, c.calls.newFileMoves);
     SetFileAttributesW(target.wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
     std::vector<std::string> left;
     for (const std::string& name : namesIn(folder)) left.push_back(readFile(folder / name));
@@ -225,6 +239,10 @@ TEST_F(FaultIo, WindowsReplaceEndsWithTheTargetNamed) {
     // Spare names end in ".old", temporary ones in ".tmp": the old file sorts first.
     if (c.left.size() == 2) expected.insert(expected.begin(), "<no target>");
     EXPECT_EQ(left, expected);
+    // What is left beside the target is named, and nothing else.
+    EXPECT_EQ(leftBeside.newFile ? readFile(leftBeside.newFile) : "", c.left.size() == 2 ? "new" : "");
+    EXPECT_EQ(leftBeside.oldFile ? readFile(leftBeside.oldFile) : "", c.left.size() == 2 ? "old" : "");
+    leftBesideRelease(&leftBeside);
   }
 }
 #endif

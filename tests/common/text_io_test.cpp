@@ -11,7 +11,9 @@
 #include "common/text_input.h"
 #include "common/text_output.h"
 #include "platform/input_file.h"
+#include "platform/file_system.h"
 #include "platform/output_file.h"
+#include "tests/file_faults.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -99,7 +101,7 @@ TEST(TextInput, WorksAcrossBlockBoundariesAndRewinds) {
 
   IoResult missing = inputFileOpen(&in, (::testing::TempDir() + "no/such/file").c_str());
   EXPECT_EQ(missing.kind, IoResult::failed);
-  EXPECT_EQ(missing.error, ENOENT);
+  EXPECT_EQ(missing.error, kMissingFolder);
   // A folder is no file, on every system.
   EXPECT_EQ(inputFileOpen(&in, ::testing::TempDir().c_str()).kind, IoResult::failed);
 }
@@ -184,7 +186,7 @@ TEST(OutputFile, ReplacesTheTargetOnlyWhenComplete) {
 
   IoResult result;
   OutputFile* file = outputFileCreate(target.c_str(), &result);
-  ASSERT_TRUE(file) << std::strerror(result.error);
+  ASSERT_TRUE(file) << systemErrorText(result.error);
   ASSERT_TRUE(outputFileWrite(file, "new", 3));
   EXPECT_EQ(contents(), "old");  // nothing visible before the commit
   outputFileDiscard(file);
@@ -199,7 +201,7 @@ TEST(OutputFile, ReplacesTheTargetOnlyWhenComplete) {
 
   EXPECT_FALSE(outputFileCreate((::testing::TempDir() + "missing-folder/x.txt").c_str(), &result));
   EXPECT_EQ(result.kind, IoResult::failed);
-  EXPECT_EQ(result.error, ENOENT);
+  EXPECT_EQ(result.error, kMissingFolder);
 }
 
 #ifndef _WIN32
@@ -207,7 +209,7 @@ TEST(OutputFile, ReportsAFullDiskAndLeavesDevicesInPlace) {
   // A device is written to, never replaced by a rename; /dev/full refuses every byte.
   IoResult result;
   OutputFile* file = outputFileCreate("/dev/full", &result);
-  ASSERT_TRUE(file) << std::strerror(result.error);
+  ASSERT_TRUE(file) << systemErrorText(result.error);
   std::string block(1 << 16, 'x');
   EXPECT_FALSE(outputFileWrite(file, block.data(), block.size()));
   result = outputFileCommit(file);

@@ -78,14 +78,14 @@ TEST_F(ConverterRunTest, EveryWayARunEndsShowsItsMessagesInOrder) {
   const std::string in = inData("in.xyz");
   const std::string open = "openDialog ファイルを開く []", save = "saveDialog ファイルの保存 []";
   const Case cases[] = {
-      {"command-line run", kList, in, {}, {}, {"shellStart plotvane.exe " + inData("TMP1.csv")}, 0, "TMP1.csv"},
+      {"command-line run", kList, in, {}, {}, {siblingStart(inData("TMP1.csv"))}, 0, "TMP1.csv"},
       {"dialog run", kList, "", {in, inData("out.csv")}, {}, {open, save}, 0, "out.csv"},
       {"open dialog cancelled", kList, "", {std::nullopt}, {}, {open, kNoFileChosen, kReadFileError}, 1, nullptr},
       {"input path cannot be opened", "<none>", in, {}, {}, {kReadFileError, kReadFileError}, 1, nullptr},
       {"chosen input cannot be opened", "<none>", "", {in}, {}, {open, kReadFileError, kReadFileError}, 1, nullptr},
       {"check fails at line 3", "1,2,3\n4,5,6\n7,8\n", in, {}, {}, {checkMessage(3)}, 1, nullptr},
       {"empty input", "", in, {}, {}, {checkMessage(1)}, 1, nullptr},
-      {"header line", "X,Y,Z\r\n" + kList, in, {}, {}, {"shellStart plotvane.exe " + inData("TMP1.csv")}, 0, "TMP1.csv"},
+      {"header line", "X,Y,Z\r\n" + kList, in, {}, {}, {siblingStart(inData("TMP1.csv"))}, 0, "TMP1.csv"},
       {"bad line 2 after a header", "X,Y,Z\n1,2\n", in, {}, {}, {checkMessage(2)}, 1, nullptr},
       {"bad line 2 without a header", "1,2,3\n1,2\n", in, {}, {}, {checkMessage(2)}, 1, nullptr},
       {"header alone", "X,Y,Z\r\n", in, {}, {}, {checkMessage(2)}, 1, nullptr},
@@ -99,9 +99,9 @@ TEST_F(ConverterRunTest, EveryWayARunEndsShowsItsMessagesInOrder) {
       {"save dialog cancelled", kList, "", {in, std::nullopt}, {}, {open, save, kNoFileChosen, kSaveFileError}, 1, nullptr},
       {"output path cannot be opened", kList, "", {in, inData("nowhere/out.csv")}, {},
        {open, save, kSaveFileError, kSaveFileError}, 1, nullptr},
-      {"both viewer starts fail", kList, in, {}, {2, 31},
-       {"shellStart plotvane.exe " + inData("TMP1.csv"), "shellStart " + inData("plotvane.exe") + " " + inData("TMP1.csv"),
-        viewerMessage(inData("plotvane.exe"))},
+      {"every viewer start fails", kList, in, {}, {2, 2, 31},
+       {siblingStart(inData("TMP1.csv")), searchedStart(inData("TMP1.csv")),
+        folderStart(inData("plotvane.exe"), inData("TMP1.csv")), viewerMessage(inData("plotvane.exe"))},
        0, "TMP1.csv"},
   };
   for (const Case& c : cases) {
@@ -205,7 +205,7 @@ TEST_F(ConverterRunTest, AutomaticNamesPassOverTakenAndReservedNumbers) {
     recordingReset();
     EXPECT_EQ(run(inData(c.inputName)), 0) << c.name;
     EXPECT_EQ(readFile(data / c.outputName), kGrid) << c.name;
-    EXPECT_EQ(viewerStarts(), std::vector<std::string>{"shellStart plotvane.exe " + inData(c.outputName)}) << c.name;
+    EXPECT_EQ(viewerStarts(), std::vector<std::string>{siblingStart(inData(c.outputName))}) << c.name;
     for (const fs::path& p : c.files) EXPECT_EQ(readFile(p), "old") << c.name;
     EXPECT_EQ(readFile(data / c.inputName), kList) << c.name;
   }
@@ -235,7 +235,11 @@ TEST_F(ConverterRunTest, NamesCutAtTheLastSeparatorOfUtf8Paths) {
   } cases[] = {{"表.xyz", ""},
                {"ソ\\表.xyz", "ソ\\"},
                {"Zoë\\pts.xyz", "Zoë\\"},
-               {"한글 측량\\\xF0\x9F\x93\x90.xyz", "한글 측량\\"}};
+               {"한글 측량\\\xF0\x9F\x93\x90.xyz", "한글 측량\\"},
+               // Forward slashes separate as well (C:/site/points.xyz), also mixed with backslashes.
+               {"site/points.xyz", "site/"},
+               {"site\\sub/points.xyz", "site\\sub/"},
+               {"site/sub\\points.xyz", "site/sub\\"}};
   for (const Case& c : cases) {
     ConverterRun run{};
     run.tail = inData("") + c.name;
@@ -247,31 +251,35 @@ TEST_F(ConverterRunTest, NamesCutAtTheLastSeparatorOfUtf8Paths) {
 
 TEST_F(ConverterRunTest, TailWithoutDirectoryNamesFilesInTheWorkingDirectory) {
   writeFile(work / "in.xyz", kList);
-  recording().shellResults = {2, 2};
+  recording().shellResults = {2, 2, 2};
   EXPECT_EQ(run("in.xyz"), 0);
   EXPECT_EQ(readFile(work / "TMP1.csv"), kGrid);
-  EXPECT_EQ(recording().events, (std::vector<std::string>{"shellStart plotvane.exe TMP1.csv", "shellStart plotvane.exe TMP1.csv",
+  EXPECT_EQ(recording().events, (std::vector<std::string>{siblingStart("TMP1.csv"), searchedStart("TMP1.csv"),
+                                                          folderStart("plotvane.exe", "TMP1.csv"),
                                                           viewerMessage("plotvane.exe")}));
 }
 
-TEST_F(ConverterRunTest, ViewerStartFallsBackToTheInputsFolder) {
+// The plotvane.exe beside gridfold.exe first, by its full path and trusted as a program of the same
+// installation: Windows' search for the bare name never looks there. Then that search, then the
+// list's folder.
+TEST_F(ConverterRunTest, ViewerStartFallsBackToTheSearchAndTheInputsFolder) {
   struct Case {
     std::vector<long long> results;
     size_t starts;
     bool message;
   } cases[] = {
-      {{42}, 1, false}, {{32}, 1, false}, {{31, 32}, 2, false}, {{0, 33}, 2, false}, {{31, 31}, 2, true},
+      {{42}, 1, false},        {{32}, 1, false},         {{31, 32}, 2, false},        {{0, 33}, 2, false},
+      {{2, 31, 32}, 3, false}, {{31, 31, 31}, 3, true},
   };
-  const std::string first = "shellStart plotvane.exe " + inData("TMP1.csv");
-  const std::string second = "shellStart " + inData("plotvane.exe") + " " + inData("TMP1.csv");
+  const std::string starts[] = {siblingStart(inData("TMP1.csv")), searchedStart(inData("TMP1.csv")),
+                                folderStart(inData("plotvane.exe"), inData("TMP1.csv"))};
   for (const Case& c : cases) {
     fs::remove(data / "TMP1.csv");
     writeFile(data / "in.xyz", kList);
     recordingReset();
     recording().shellResults.assign(c.results.begin(), c.results.end());
     EXPECT_EQ(run(inData("in.xyz")), 0);
-    std::vector<std::string> expected = {first, second};
-    expected.resize(c.starts);
+    std::vector<std::string> expected(starts, starts + c.starts);
     EXPECT_EQ(viewerStarts(), expected) << c.results[0];
     EXPECT_EQ(messageBoxes().size(), c.message ? 1u : 0u) << c.results[0];
     EXPECT_EQ(readFile(data / "TMP1.csv"), kGrid);
@@ -307,7 +315,7 @@ TEST_F(ConverterRunTest, LongPathsWork) {
   ASSERT_GT((deep / "in.xyz").string().size(), 700u);
   EXPECT_EQ(run((deep / "in.xyz").string()), 0);
   EXPECT_EQ(readFile(deep / "TMP1.csv"), kGrid);
-  EXPECT_EQ(viewerStarts(), std::vector<std::string>{"shellStart plotvane.exe " + (deep / "TMP1.csv").string()});
+  EXPECT_EQ(viewerStarts(), std::vector<std::string>{siblingStart((deep / "TMP1.csv").string())});
 }
 
 // Runs with a file size limit, so that writing the grid file fails like a full disk.

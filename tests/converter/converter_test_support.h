@@ -51,6 +51,16 @@ inline std::string foldText(const std::string& list) {
   return grid;
 }
 
+// The viewer starts of a command-line run, in their order: the plotvane.exe beside the running
+// program, by its bare name, from the list's folder.
+inline std::string siblingStart(const std::string& grid) {
+  return "shellStart sibling " + programFolder() + "plotvane.exe " + grid;
+}
+inline std::string searchedStart(const std::string& grid) { return "shellStart plotvane.exe " + grid; }
+inline std::string folderStart(const std::string& viewerPath, const std::string& grid) {
+  return "shellStart " + viewerPath + " " + grid;
+}
+
 inline bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 // Where scratch folders go: memory-backed when there is such a place (some tests make 65535

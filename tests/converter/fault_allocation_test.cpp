@@ -74,15 +74,15 @@ TEST_F(ConverterAllocationFailure, EveryKindOfRun) {
     std::vector<std::string> cleanEvents;
   };
   const std::string open = "openDialog ファイルを開く []", save = "saveDialog ファイルの保存 []";
-  const std::string start = "shellStart plotvane.exe " + inData("TMP1.csv");
+  const std::string start = siblingStart(inData("TMP1.csv"));
   const Case cases[] = {
       {"gridfold command-line run", true, {}, {start}},
       {"gridfold dialog run", false, {}, {open, save}},
       // The message naming the viewer is made after the grid file is in place.
       {"gridfold command-line run, viewer not found",
        true,
-       {2, 2},
-       {start, "shellStart " + inData("plotvane.exe") + " " + inData("TMP1.csv"),
+       {2, 2, 2},
+       {start, searchedStart(inData("TMP1.csv")), folderStart(inData("plotvane.exe"), inData("TMP1.csv")),
         "messageBox Error: plotvane.exe が見つかりませんでした\n(" + inData("plotvane.exe") + ")"}},
   };
   for (const Case& c : cases) {

@@ -82,6 +82,22 @@ class Gridfold : public GuiTest {
     EXPECT_TRUE(gridfold.noWindow(1000)) << "no second box";
     return gridfold.exitCode();
   }
+  // gridfold on the list in folder: the viewer it starts opens on TMP1.csv there, which holds
+  // grid, and shows that surface.
+  void expectGridShown(const std::string& folder, const std::string& list, const std::string& grid, const char* what) {
+    writeFile(at("shown.csv"), grid);
+    run(folder + "\\" + list);
+    gridfold.exitCode();
+    ASSERT_TRUE(viewer.viewer());
+    std::string status = viewer.status();
+    PreviewArea area = viewer.area();
+    Raster preview = viewer.capture();
+    viewer.click(107);
+    viewer.exitCode();
+    EXPECT_EQ(readFile(folder + "\\TMP1.csv"), grid) << "TMP1.csv " << what;
+    EXPECT_EQ(status, "未出力") << "the viewer opens on TMP1.csv";
+    EXPECT_TRUE(matchesReference(preview, at("shown.csv"), area)) << "the viewer shows the surface";
+  }
   std::string points, reference;
   App gridfold, viewer;
 };
@@ -126,6 +142,38 @@ TEST_F(Gridfold, second) {
       << "TMP2.csv written, TMP1.csv untouched";
   EXPECT_EQ(entries(data), Names({"TMP1.csv", "TMP2.csv", "plotvane.exe", "points.xyz", "second.xyz"}));
   EXPECT_TRUE(matchesReference(preview, data + "\\TMP2.csv", area)) << "the viewer shows TMP2.csv";
+}
+
+// As Explorer starts gridfold.exe for a list dropped on its icon: the two programs side by side in
+// their own folder (the release ZIP's layout), the working directory another one, holding a
+// plotvane.exe of its own, and the list named with forward slashes. The plotvane.exe beside
+// gridfold.exe starts; TMP1.csv lands beside the list; the viewer's save dialog opens in the list's
+// folder, also after the user saved into another one.
+TEST_F(Gridfold, beside) {
+  std::string installed = folder("installed", ""), home = folder("home", ""), site = folder("site", "points.xyz", false);
+  copyFile(program("gridfold.exe"), installed + "\\gridfold.exe");
+  makeFolders(at("elsewhere"));
+  std::string slashed = site + "\\points.xyz";
+  for (char& c : slashed)
+    if (c == '\\') c = '/';
+  run(slashed, home, "", installed + "\\gridfold.exe");
+  int gridfoldExit = gridfold.exitCode();
+  ASSERT_TRUE(viewer.viewer());
+  std::string image = viewer.image();
+  viewer.click(106);
+  std::string offered = viewer.saveFile("TMP1.dxf");  // the name offered, in the folder the dialog shows
+  viewer.click(106);
+  viewer.saveFile(at("elsewhere\\other.dxf"));
+  viewer.click(106);
+  viewer.saveFile("again.dxf");
+  viewer.click(107);
+  viewer.exitCode();
+  EXPECT_EQ(gridfoldExit, 0);
+  EXPECT_EQ(image, installed + "\\plotvane.exe") << "the plotvane.exe beside gridfold.exe, not the working directory's";
+  EXPECT_EQ(readFile(site + "\\TMP1.csv"), reference) << "TMP1.csv beside the list named with forward slashes";
+  EXPECT_TRUE(offered == "TMP1.dxf" && exists(site + "\\TMP1.dxf") && exists(site + "\\again.dxf") &&
+              exists(at("elsewhere\\other.dxf")) && entries(home) == Names({"plotvane.exe"}))
+      << "the save dialog opens in the list's folder: " << offered;
 }
 
 // The viewer in the working directory (the start by bare name). TMP1.$$$ there holds number 1
@@ -198,18 +246,7 @@ TEST_F(Gridfold, unicode) {
 TEST_F(Gridfold, header) {
   std::string header = folder("header", "");
   writeFile(header + "\\points.xyz", "X,Y,Z\r\n" + readFile(points));
-  writeFile(at("reference-points.csv"), reference);
-  run(header + "\\points.xyz");
-  gridfold.exitCode();
-  ASSERT_TRUE(viewer.viewer());
-  std::string status = viewer.status();
-  PreviewArea area = viewer.area();
-  Raster preview = viewer.capture();
-  viewer.click(107);
-  viewer.exitCode();
-  EXPECT_EQ(readFile(header + "\\TMP1.csv"), reference) << "TMP1.csv as for the list without it";
-  EXPECT_EQ(status, "未出力") << "the viewer opens on TMP1.csv";
-  EXPECT_TRUE(matchesReference(preview, at("reference-points.csv"), area)) << "the viewer shows the surface";
+  expectGridShown(header, "points.xyz", reference, "as for the list without it");
 }
 
 // What other programs export (tests/data/exports/): numpy's default, every value "%.18e", folds
@@ -219,18 +256,7 @@ TEST_F(Gridfold, exports) {
   std::string data = folder("exports", ""), exports = build().source + "\\tests\\data\\exports\\";
   copyFile(exports + "numpy-grid.xyz", data + "\\numpy-grid.xyz");
   copyFile(exports + "pandas-shots.csv", data + "\\shots.csv");
-  writeFile(at("reference.csv"), foldOf(exports + "numpy-grid.ref.xyz"));
-  run(data + "\\numpy-grid.xyz");
-  gridfold.exitCode();
-  ASSERT_TRUE(viewer.viewer());
-  std::string status = viewer.status();
-  PreviewArea area = viewer.area();
-  Raster preview = viewer.capture();
-  viewer.click(107);
-  viewer.exitCode();
-  EXPECT_EQ(readFile(data + "\\TMP1.csv"), readFile(at("reference.csv"))) << "TMP1.csv as for the list in %.3f";
-  EXPECT_EQ(status, "未出力") << "the viewer opens on TMP1.csv";
-  EXPECT_TRUE(matchesReference(preview, at("reference.csv"), area)) << "the viewer shows the surface";
+  expectGridShown(data, "numpy-grid.xyz", foldOf(exports + "numpy-grid.ref.xyz"), "as for the list in %.3f");
 
   run(data + "\\shots.csv");
   int exit = onlyErrorBox("Y=5412311.255000 の行の X=500175.696000 が、最初の行の X=500170.180000 と違います。\n"

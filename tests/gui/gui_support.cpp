@@ -215,6 +215,19 @@ std::string foldOf(const std::string& list) { return nativeTool("fold", list); }
   return ::testing::AssertionFailure() << input << ": " << report << firstBad << "\n  pictures: " << kept << "-*.png";
 }
 
+::testing::AssertionResult clearedPreview(const Raster& live, const PreviewArea& area) {
+  COLORREF face = GetSysColor(COLOR_3DFACE);  // what the surface is filled with
+  RasterColor background{GetRValue(face), GetGValue(face), GetBValue(face)};
+  int drawn = 0, total = 0;
+  for (int y = 0; y <= area.height && y < live.height; ++y)
+    for (int x = area.left; x <= area.left + area.width && x < live.width; ++x, ++total)
+      drawn += !(rasterPixel(live, x, y) == background);
+  if (drawn == 0 && total > 0) return ::testing::AssertionSuccess();
+  std::string kept = gScratch + "\\cleared" + std::to_string(++gPictures) + "-live.png";
+  savePng(live, kept);
+  return ::testing::AssertionFailure() << drawn << " of " << total << " pixels of the preview area drawn; picture: " << kept;
+}
+
 std::string screenshot(const Raster& picture, const std::string& dir, const std::string& name) {
   EXPECT_TRUE(savePng(picture, dir + "\\" + name + ".png")) << name;
   const char* update = std::getenv("PV_UPDATE_DOCS");

@@ -55,5 +55,8 @@ std::string foldOf(const std::string& list);
 // inside the frame show the same colour in both, where both pictures have the pixel.
 ::testing::AssertionResult matchesReference(const Raster& live, const std::string& input, const PreviewArea& area,
                                             bool twoD = false);
+// The same capture with nothing drawn in the preview area: not even the frame, only the dialog's
+// background, as the paint of a table that may not be shown leaves it.
+::testing::AssertionResult clearedPreview(const Raster& live, const PreviewArea& area);
 // A screenshot as PNG in the scratch folder; with PV_UPDATE_DOCS=1 the win64 one also in docs/.
 std::string screenshot(const Raster& picture, const std::string& dir, const std::string& name);

@@ -12,12 +12,15 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "platform/win32/wide_text.h"
 #include "tests/gui/dialog_driver.h"
 #include "tests/gui/gui_support.h"
 #include "tests/precision_profile.h"
 
 namespace {
+
+using Names = std::vector<std::string>;
 
 const char kGrid[] = "XYZ,1,2,3\r\n1,0,0,0\r\n2,0,3,0\r\n";
 // A 3 x 4 grid with all Z values distinct, for the DXF methods.
@@ -231,9 +234,10 @@ TEST_F(Viewer, missing) {
   std::string status = app.status();
   bool drawn = GetDlgItem(app.window, 199);
   app.clickSync(106);
-  EXPECT_TRUE(app.noWindow(800) && status == "読込エラー" && !drawn) << "status 読込エラー, nothing drawn, save does nothing";
+  const std::string failed = "読込エラー: " + systemErrorText(ERROR_FILE_NOT_FOUND);
+  EXPECT_TRUE(app.noWindow(800) && status == failed && !drawn) << "status " << status << ", nothing drawn, save does nothing";
   quit();
-  EXPECT_EQ(errors(), "読込エラー: No such file or directory");
+  EXPECT_EQ(errors(), failed) << "the error stream says the same";
 }
 
 TEST_F(Viewer, quoted) {
@@ -270,6 +274,7 @@ TEST_F(Viewer, dialogs) {
   app.cancelFile();
   app.clickSync(109);
   EXPECT_FALSE(app.visible(103) || app.visible(111) || app.visible(112) || app.visible(113)) << "2D hides Method";
+  EXPECT_TRUE(clearedPreview(app.capture(), area)) << "nothing of the surface, which can no longer be saved, stays";
   app.clickSync(106);
   EXPECT_TRUE(app.noWindow(800)) << "saving a stale table does nothing";
   app.click(104);
@@ -289,13 +294,16 @@ TEST_F(Viewer, dialogs) {
 // The table loaded before must not be saved under the new name.
 TEST_F(Viewer, failed_load) {
   ASSERT_TRUE(start(input("grid.csv", kGrid)));
+  PreviewArea area = app.area();
   app.click(104);
   app.openFile(at("gone.csv"));
-  EXPECT_TRUE(app.text(105) == "gone.csv" && app.status() == "読込エラー") << app.text(105) << "; " << app.status();
+  const std::string failed = "読込エラー: " + systemErrorText(ERROR_FILE_NOT_FOUND);
+  EXPECT_TRUE(app.text(105) == "gone.csv" && app.status() == failed) << app.text(105) << "; " << app.status();
+  EXPECT_TRUE(clearedPreview(app.capture(), area)) << "the grid loaded before is no longer shown";
   app.clickSync(106);
   EXPECT_TRUE(app.noWindow(800) && !exists(at("gone.dxf"))) << "the save does nothing";
   quit();
-  EXPECT_EQ(errors(), "読込エラー: No such file or directory");
+  EXPECT_EQ(errors(), failed);
 }
 
 // Wine's common dialogs take no path past 260 characters at all: the long folder is loaded from
@@ -421,8 +429,29 @@ TEST_F(Viewer, blocked) {
   app.saveFile("Z:\\proc\\self\\blocked.dxf");
   std::string status = app.status();
   quit();
-  EXPECT_TRUE(errors().starts_with("書込みエラー: ") && errors().size() > std::string("書込みエラー: ").size() && status == "書込みエラー")
+  EXPECT_TRUE(status.starts_with("書込みエラー: ") && status.size() > std::string("書込みエラー: ").size() && errors() == status)
       << "error stream: " << errors() << "; status " << status;
+}
+
+// A save onto a file that another program holds open (a CAD program has the drawing loaded): the
+// status bar says why in the system's words, and the file keeps its bytes.
+TEST_F(Viewer, held) {
+  writeFile(at("held.dxf"), kSaved);
+  HANDLE held = CreateFileW(wideText(at("held.dxf").c_str()).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  ASSERT_TRUE(start(input("surface.csv", kSurface)));
+  app.click(106);
+  app.saveFile(at("held.dxf"));
+  std::string status = app.status();
+  quit();
+  CloseHandle(held);
+  bool heldReason = false;
+  for (DWORD code : {ERROR_SHARING_VIOLATION, ERROR_ACCESS_DENIED, ERROR_LOCK_VIOLATION, ERROR_UNABLE_TO_REMOVE_REPLACED})
+    heldReason |= status == "書込みエラー: " + systemErrorText(static_cast<int>(code));
+  EXPECT_TRUE(heldReason && errors() == status) << "status " << status << "; error stream " << errors();
+  EXPECT_EQ(readFile(at("held.dxf")), kSaved) << "the file held open keeps its bytes";
+  EXPECT_EQ(entries(dir), Names({"errors.txt", "held.dxf", "surface.csv"})) << "nothing left beside it";
 }
 
 // Run under a file-size limit of 256 KB (tests/gui/CMakeLists.txt), which stands in for a full
@@ -436,9 +465,10 @@ TEST_F(Viewer, full) {
   quit();
   bool temporary = false;
   for (const std::string& name : entries(dir)) temporary |= name.starts_with("full.dxf.") && name.ends_with("tmp");
-  EXPECT_TRUE(status == "書込みエラー" && readFile(at("full.dxf")) == kSaved && !temporary)
+  EXPECT_TRUE(status.starts_with("書込みエラー: ") && status.size() > std::string("書込みエラー: ").size() &&
+              readFile(at("full.dxf")) == kSaved && !temporary)
       << "status " << status << ", the file that was there intact, no temporary left";
-  EXPECT_TRUE(errors().starts_with("書込みエラー: ") && errors().size() > std::string("書込みエラー: ").size()) << errors();
+  EXPECT_EQ(errors(), status) << "the error stream says the same";
 }
 
 void Viewer::memoryExhaustion(const std::string& input) {

@@ -7,6 +7,7 @@
 
 #include "common/text_output.h"
 #include "viewer/dxf_writer.h"
+#include "tests/file_faults.h"
 #include "tests/viewer/dxf_text.h"
 #include "tests/viewer/loaded_table.h"
 #include "viewer/point_table.h"
@@ -189,7 +190,7 @@ TEST(DxfWriter, SavesThroughAFileAndReportsFailures) {
   std::remove(path.c_str());
   IoResult missing = saveDxfFile((::testing::TempDir() + "no-such-folder/x.dxf").c_str(), l.table, kFace);
   EXPECT_EQ(missing.kind, IoResult::failed);
-  EXPECT_EQ(missing.error, ENOENT);
+  EXPECT_EQ(missing.error, kMissingFolder);
 #ifndef _WIN32
   IoResult full = saveDxfFile("/dev/full", l.table, kFace);
   EXPECT_EQ(full.kind, IoResult::failed);

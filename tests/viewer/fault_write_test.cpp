@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
 #include "platform/output_file.h"
 #include "tests/file_faults.h"
 #include "tests/viewer/viewer_test_support.h"
@@ -42,7 +43,7 @@ std::string bigProfile() {
 
 struct Fault {
   OutputFault fault;
-  int errorNumber;  // whose message the error stream shows
+  int error;  // whose message the status bar and the error stream show
   std::string name;
 };
 
@@ -51,12 +52,12 @@ struct Fault {
 std::vector<Fault> everyWriteAndTheCommit(int writes) {
   std::vector<Fault> faults;
   for (int k = 1; k <= writes; ++k) {
-    faults.push_back({{OutputFaultPoint::write, k}, ENOSPC, "write " + std::to_string(k)});
-    faults.push_back({{OutputFaultPoint::shortWrite, k}, ENOSPC, "short write " + std::to_string(k)});
+    faults.push_back({{OutputFaultPoint::write, k}, kFaultDiskFull, "write " + std::to_string(k)});
+    faults.push_back({{OutputFaultPoint::shortWrite, k}, kFaultDiskFull, "short write " + std::to_string(k)});
   }
-  faults.push_back({{OutputFaultPoint::flush, 0}, EIO, "flush"});
-  faults.push_back({{OutputFaultPoint::close, 0}, EIO, "close"});
-  faults.push_back({{OutputFaultPoint::move, 0}, EACCES, "move onto the target"});
+  faults.push_back({{OutputFaultPoint::flush, 0}, kFaultDevice, "flush"});
+  faults.push_back({{OutputFaultPoint::close, 0}, kFaultDevice, "close"});
+  faults.push_back({{OutputFaultPoint::move, 0}, kFaultHeld, "move onto the target"});
   return faults;
 }
 
@@ -105,8 +106,9 @@ TEST_F(ViewerWriteFailure, AtEveryWriteAndAtTheCommitOfEachMethod) {
       outputFileInjectFailure(OutputFault{});
       EXPECT_EQ(outcome, FlowOutcome::carryOn);
       std::vector<std::string> reported = saved;
-      reported.back() = std::string("stderr 書込みエラー: ") + std::strerror(f.errorNumber) + "\n";
-      reported.push_back("status 書込みエラー");
+      const std::string failed = "書込みエラー: " + systemErrorText(f.error);
+      reported.back() = "status " + failed;
+      reported.push_back("stderr " + failed + "\n");
       EXPECT_EQ(takeEvents(), reported);
       EXPECT_EQ(recording().waitCursor, 0);
       EXPECT_EQ(readFile(kTarget), kOldDrawing);

@@ -19,6 +19,10 @@ TEST(OutputName, FileNamePartWithItsLastExtensionReplaced) {
       {"C:\\Zoë\\ソ.csv", "ソ.dxf"},
       {"C:\\한글 측량\\\xF0\x9F\x93\x90.csv", "\xF0\x9F\x93\x90.dxf"},
       {"C:\\data\\", ".dxf"},
+      // Windows takes "/" as a separator too, as scripts and Python's pathlib write paths.
+      {"C:/site/TMP1.csv", "TMP1.dxf"},
+      {"C:\\site/sub.d\\grid.v2.csv", "grid.v2.dxf"},
+      {"C:/site\\sub.d/grid", "grid.dxf"},
       {"", ".dxf"},
   };
   for (const Case& c : cases) EXPECT_EQ(outputName(c.path), c.name) << c.path;

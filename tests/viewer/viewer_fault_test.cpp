@@ -8,11 +8,14 @@
 #include <filesystem>
 #include <string>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/resource.h>
 #endif
 
 #include "common/text_input.h"
+#include "platform/file_system.h"
 #include "tests/file_faults.h"
 #include "tests/viewer/viewer_test_support.h"
 
@@ -26,7 +29,7 @@ using ::testing::StartsWith;
 
 namespace {
 
-const std::string kSaveDialog = "saveDialog ファイルの保存 [grid.dxf]";
+const std::string kSaveDialog = "saveDialog ファイルの保存 [grid.dxf] near grid.csv";
 
 #ifndef _WIN32
 // A file-size limit makes every write past it fail, as a full disk does, for root as well.
@@ -78,9 +81,9 @@ TEST_F(ViewerReadFailure, ReadFailingPartwayIsReportedAndNothingPartialIsDrawnOr
     textInputInjectReadFailure(0);
     if (events().size() == 4 && events()[2] == "draw") break;  // no read left to fail
     ++failures;
-    EXPECT_THAT(takeEvents(), ElementsAre("openDialog ファイルを開く []", "text 105 big.csv",
-                                          "stderr 読込エラー: " + std::string(std::strerror(EIO)) + "\n",
-                                          "status 読込エラー"));
+    const std::string failed = "読込エラー: " + systemErrorText(kFaultDevice);
+    EXPECT_THAT(takeEvents(), ElementsAre("openDialog ファイルを開く []", "text 105 big.csv", "status " + failed,
+                                          "stderr " + failed + "\n", "repaint"));
     EXPECT_TRUE(gViewer.tableStale);
     EXPECT_EQ(recording().waitCursor, 0);
     viewerPaint(recordingDialog(), nullptr);
@@ -99,16 +102,16 @@ TEST_F(ViewerSaveFailure, TargetThatCannotBeCreatedIsReportedNotCompleted) {
   ASSERT_TRUE(std::filesystem::create_directory("folder.dxf"));
   struct Case {
     const char* target;
-    const char* message;  // nullptr: whatever the system says
+    int error;  // 0: whatever the system says
   } cases[] = {
-      {"missing/out.dxf", "No such file or directory"},
+      {"missing/out.dxf", kMissingFolder},
 #ifdef _WIN32
-      {"plain.txt/out.dxf", nullptr},
-      {"folder.dxf", nullptr},  // written completely, then cannot replace a folder
+      {"plain.txt/out.dxf", 0},
+      {"folder.dxf", ERROR_ALREADY_EXISTS},  // written completely, then cannot replace a folder
 #else
-      {"plain.txt/out.dxf", "Not a directory"},
-      {"/proc/self/out.dxf", nullptr},  // a folder nobody can create files in, root included
-      {"folder.dxf", "Is a directory"},
+      {"plain.txt/out.dxf", ENOTDIR},
+      {"/proc/self/out.dxf", 0},  // a folder nobody can create files in, root included
+      {"folder.dxf", EISDIR},
 #endif
   };
   start("grid.csv");
@@ -118,15 +121,16 @@ TEST_F(ViewerSaveFailure, TargetThatCannotBeCreatedIsReportedNotCompleted) {
     save(c.target);
     ASSERT_EQ(events().size(), 3u) << c.target;
     EXPECT_EQ(events()[0], kSaveDialog);
-    EXPECT_THAT(events()[1], StartsWith("stderr 書込みエラー: ")) << c.target;
-    EXPECT_EQ(events()[2], "status 書込みエラー");
-    EXPECT_EQ(recording().waitCursor, 0) << c.target;
-    EXPECT_THAT(recording().errorStream, StartsWith("書込みエラー: "));
-    EXPECT_EQ(recording().errorStream.back(), '\n');
-    EXPECT_GT(recording().errorStream.size(), std::strlen("書込みエラー: \n"));
-    if (c.message) {
-      EXPECT_EQ(recording().errorStream, std::string("書込みエラー: ") + c.message + "\n");
+    // The status bar says why, and the error stream the same.
+    std::string failed = events()[1].substr(std::strlen("status "));
+    EXPECT_THAT(events()[1], StartsWith("status 書込みエラー: ")) << c.target;
+    EXPECT_GT(failed.size(), std::strlen("書込みエラー: ")) << c.target;
+    if (c.error) {
+      EXPECT_EQ(failed, "書込みエラー: " + systemErrorText(c.error)) << c.target;
     }
+    EXPECT_EQ(events()[2], "stderr " + failed + "\n");
+    EXPECT_EQ(recording().waitCursor, 0) << c.target;
+    EXPECT_EQ(recording().errorStream, failed + "\n");
     EXPECT_THAT(folderEntries(), ElementsAre("folder.dxf", "grid.csv", "plain.txt")) << c.target;
     EXPECT_TRUE(folderEntries("folder.dxf").empty());
   }
@@ -146,7 +150,8 @@ TEST_F(ViewerSaveFailure, WriteFailureKeepsTheExistingTarget) {
     FileSizeLimit full(4096);
     save("grid.dxf");
   }
-  EXPECT_THAT(events(), ElementsAre(kSaveDialog, "stderr 書込みエラー: File too large\n", "status 書込みエラー"));
+  const std::string failed = "書込みエラー: " + systemErrorText(EFBIG);
+  EXPECT_THAT(events(), ElementsAre(kSaveDialog, "status " + failed, "stderr " + failed + "\n"));
   EXPECT_EQ(readFile("grid.dxf"), "the drawing saved last week\r\n");
   EXPECT_THAT(folderEntries(), ElementsAre("grid.csv", "grid.dxf"));  // no temporary file left
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_system.h"
+#include "tests/file_faults.h"
 #include "tests/precision_profile.h"
 #include "tests/viewer/dxf_text.h"
 #include "tests/viewer/loaded_table.h"
@@ -22,13 +24,18 @@ namespace {
 
 const std::string kDraw = "draw";
 const std::string kNotSaved = "status 未出力";
-const std::string kReadFailed = "status 読込エラー";
 const std::string kSaved = "status 保存完了";
 const std::string kOpenDialog = "openDialog ファイルを開く []";
 const std::string kLargeQuestion =
     "messageBox owned Note [OK Cancel]: データ量が多いため保存に時間がかかります。\n続行しますか？";
 
-std::string saveDialog(const std::string& initialName) { return "saveDialog ファイルの保存 [" + initialName + "]"; }
+// The save dialog proposing initialName in the folder of the file loaded.
+std::string saveDialog(const std::string& initialName, const std::string& loaded) {
+  return "saveDialog ファイルの保存 [" + initialName + "] near " + loaded;
+}
+// A failure's status text and the same on the error stream.
+std::string status(const std::string& text) { return "status " + text; }
+std::string errorStream(const std::string& text) { return "stderr " + text + "\n"; }
 
 // The document the writer makes from text read as a grid (or two-row) file.
 std::string expectedDocument(const std::string& text, bool twoRow, DxfMethod method) {
@@ -113,7 +120,7 @@ TEST_F(ViewerStart, WithAGridPathDraws3DAndOffersItsName) {
   EXPECT_FALSE(gViewer.tableStale);
 
   save("surface.dxf");
-  EXPECT_THAT(takeEvents(), ElementsAre(saveDialog("surface.dxf"), kSaved));
+  EXPECT_THAT(takeEvents(), ElementsAre(saveDialog("surface.dxf", "surface.csv"), kSaved));
   EXPECT_EQ(readFile("surface.dxf"), expectedDocument(kExampleGrid, false, {false, false, false, true}));
 }
 
@@ -140,9 +147,10 @@ TEST_F(ViewerStart, ANewLayoutIsMeasuredAndThePaintDrawsForIt) {
 
 TEST_F(ViewerStart, WithAMissingPathReportsAndStaysStale) {
   EXPECT_EQ(start("missing.csv"), FlowOutcome::carryOn);
-  EXPECT_THAT(takeEvents(), ElementsAre("text 101 Ver.0.10.2", "check 110", "check 113",
-                                        "stderr 読込エラー: " + std::string(std::strerror(ENOENT)) + "\n", kReadFailed));
-  EXPECT_EQ(recording().errorStream, "読込エラー: No such file or directory\n");
+  const std::string failed = "読込エラー: " + systemErrorText(kMissingFile);
+  EXPECT_THAT(takeEvents(), ElementsAre("text 101 Ver.0.10.2", "check 110", "check 113", status(failed),
+                                        errorStream(failed), "repaint"));
+  EXPECT_EQ(recording().errorStream, failed + "\n");
   EXPECT_EQ(gViewer.outputName, "missing.dxf");
   EXPECT_TRUE(gViewer.tableStale);
   click(ID_SAVE_BUTTON);
@@ -176,7 +184,12 @@ TEST_F(ViewerStart, QuotedTailLosesOnlyOneEnclosingPair) {
     if (c.loads != either) {
       EXPECT_EQ(recording().drawings, c.loads == yes ? 1 : 0) << c.tail;
       EXPECT_EQ(recording().errorStream.empty(), c.loads == yes) << c.tail;
-      EXPECT_EQ(recording().statusText, c.loads == yes ? "未出力" : "読込エラー") << c.tail;
+      // The name is no file's (Windows: nor a valid one), and the status says so.
+      if (c.loads == yes) {
+        EXPECT_EQ(recording().statusText, "未出力") << c.tail;
+      } else {
+        EXPECT_THAT(recording().statusText, ::testing::StartsWith("読込エラー: ")) << c.tail;
+      }
     }
   }
 }
@@ -201,7 +214,7 @@ TEST_F(ViewerStart, PathsOfAnyLengthLoadAndNameTheirOutput) {
   recording().events.clear();
   save(longTarget);
   EXPECT_EQ(recording().fileDialogInitialNames.back(), gViewer.outputName);
-  EXPECT_THAT(takeEvents(), ElementsAre(saveDialog(gViewer.outputName), kSaved));
+  EXPECT_THAT(takeEvents(), ElementsAre(saveDialog(gViewer.outputName, path), kSaved));
   EXPECT_EQ(readFile(longTarget), expectedDocument(kExampleGrid, false, {false, false, false, true}));
 }
 #endif
@@ -234,7 +247,7 @@ TEST_F(ViewerLoad, In2DReadsATwoRowFileAndDrawsTheProfile) {
 
   // The hidden Method group keeps Face checked; 2D wins.
   save("profile.dxf");
-  EXPECT_THAT(takeEvents(), ElementsAre(saveDialog("profile.dxf"), kSaved));
+  EXPECT_THAT(takeEvents(), ElementsAre(saveDialog("profile.dxf", "profile.csv"), kSaved));
   EXPECT_EQ(readFile("profile.dxf"), expectedDocument("0,4\n0,3\n", true, {true, false, false, true}));
 }
 
@@ -287,7 +300,8 @@ TEST_F(ViewerLoad, FileThatDoesNotOpenLeavesTheTableStaleAndSaysSo) {
   recording().events.clear();
   load("C:\\data\\gone.csv");
   EXPECT_THAT(takeEvents(), ElementsAre(kOpenDialog, "text 105 gone.csv",
-                                        "stderr 読込エラー: No such file or directory\n", kReadFailed));
+                                        status("読込エラー: " + systemErrorText(kMissingFolder)),
+                                        errorStream("読込エラー: " + systemErrorText(kMissingFolder)), "repaint"));
   EXPECT_TRUE(gViewer.tableStale);
   EXPECT_EQ(recording().waitCursor, 0);
   click(ID_SAVE_BUTTON);
@@ -317,7 +331,7 @@ TEST_F(ViewerLoad, OutputNameReplacesOnlyTheLastExtension) {
   load("grid.csv");
   recording().events.clear();
   click(ID_SAVE_BUTTON);  // the save dialog is cancelled
-  EXPECT_THAT(takeEvents(), ElementsAre(saveDialog("grid.dxf")));
+  EXPECT_THAT(takeEvents(), ElementsAre(saveDialog("grid.dxf", "grid.csv")));
 }
 
 TEST_F(ViewerLoad, EmptyGridFileDrawsTheFrameAloneAndOffersNothingToSave) {
@@ -334,13 +348,14 @@ TEST_F(ViewerLoad, EmptyGridFileDrawsTheFrameAloneAndOffersNothingToSave) {
 
 using ViewerDimension = ViewerFlowTest;
 
+// The surface is painted anew at once, so that what can no longer be saved leaves the screen.
 TEST_F(ViewerDimension, ClickHidesOrShowsMethodGroupAndMakesTheTableStale) {
   writeFile("grid.csv", kExampleGrid);
   start("grid.csv");
   recording().events.clear();
 
   clickRadio(ID_TWO_D);
-  EXPECT_THAT(takeEvents(), ElementsAre("hide 103", "hide 111", "hide 112", "hide 113"));
+  EXPECT_THAT(takeEvents(), ElementsAre("hide 103", "hide 111", "hide 112", "hide 113", "repaint"));
   EXPECT_TRUE(gViewer.tableStale);
   // Stale: saving and painting do nothing, silently.
   click(ID_SAVE_BUTTON);
@@ -348,7 +363,7 @@ TEST_F(ViewerDimension, ClickHidesOrShowsMethodGroupAndMakesTheTableStale) {
   EXPECT_TRUE(events().empty());
 
   clickRadio(ID_THREE_D);
-  EXPECT_THAT(takeEvents(), ElementsAre("show 103", "show 111", "show 112", "show 113"));
+  EXPECT_THAT(takeEvents(), ElementsAre("show 103", "show 111", "show 112", "show 113", "repaint"));
   EXPECT_TRUE(gViewer.tableStale);
   click(ID_SAVE_BUTTON);
   EXPECT_TRUE(events().empty());
@@ -358,7 +373,7 @@ TEST_F(ViewerDimension, ClickHidesOrShowsMethodGroupAndMakesTheTableStale) {
   EXPECT_FALSE(gViewer.tableStale);
   recording().events.clear();
   clickRadio(ID_THREE_D);
-  EXPECT_THAT(takeEvents(), ElementsAre("show 103", "show 111", "show 112", "show 113"));
+  EXPECT_THAT(takeEvents(), ElementsAre("show 103", "show 111", "show 112", "show 113", "repaint"));
   EXPECT_TRUE(gViewer.tableStale);
 }
 
@@ -389,7 +404,7 @@ TEST_F(ViewerSave, EachMethodWritesItsDocument) {
     recording().events.clear();
     std::string target = "out" + std::to_string(c.button) + ".dxf";
     save(target);
-    EXPECT_THAT(takeEvents(), ElementsAre(saveDialog("grid.dxf"), kSaved));
+    EXPECT_THAT(takeEvents(), ElementsAre(saveDialog("grid.dxf", "grid.csv"), kSaved));
     EXPECT_EQ(readFile(target), expectedDocument(kExampleGrid, false, c.method)) << c.button;
     const FileDialogSetup& setup = recording().fileDialogs.back();
     EXPECT_TRUE(setup.save);
@@ -407,7 +422,7 @@ TEST_F(ViewerSave, CancelledSaveDialogWritesNothing) {
   start("grid.csv");
   recording().events.clear();
   click(ID_SAVE_BUTTON);
-  EXPECT_THAT(takeEvents(), ElementsAre(saveDialog("grid.dxf")));
+  EXPECT_THAT(takeEvents(), ElementsAre(saveDialog("grid.dxf", "grid.csv")));
   EXPECT_EQ(recording().statusText, "未出力");
   EXPECT_THAT(folderEntries(), ElementsAre("grid.csv"));
 }
@@ -421,7 +436,7 @@ TEST_F(ViewerSave, LargeDataQuestionAboveTenThousandCells) {
   load("at.csv");
   recording().events.clear();
   save("at.dxf");
-  EXPECT_THAT(takeEvents(), ElementsAre(saveDialog("at.dxf"), kSaved));
+  EXPECT_THAT(takeEvents(), ElementsAre(saveDialog("at.dxf", "at.csv"), kSaved));
 
   load("above.csv");
   EXPECT_EQ(int64_t{gViewer.table.columnCapacity} * gViewer.table.rowCapacity, 10100);
@@ -434,7 +449,7 @@ TEST_F(ViewerSave, LargeDataQuestionAboveTenThousandCells) {
 
   recording().messageAnswers.push_back(MessageAnswer::ok);
   save("above.dxf");
-  EXPECT_THAT(takeEvents(), ElementsAre(kLargeQuestion, saveDialog("above.dxf"), kSaved));
+  EXPECT_THAT(takeEvents(), ElementsAre(kLargeQuestion, saveDialog("above.dxf", "above.csv"), kSaved));
   EXPECT_EQ(readFile("above.dxf"), expectedDocument(gridText(100, 99), false, {false, false, false, true}));
 
   // A two-row table grows for a long profile; a profile never asks.
@@ -446,7 +461,7 @@ TEST_F(ViewerSave, LargeDataQuestionAboveTenThousandCells) {
   EXPECT_GT(int64_t{gViewer.table.columnCapacity} * gViewer.table.rowCapacity, 10000);
   recording().events.clear();
   save("long.dxf");
-  EXPECT_THAT(takeEvents(), ElementsAre(saveDialog("long.dxf"), kSaved));
+  EXPECT_THAT(takeEvents(), ElementsAre(saveDialog("long.dxf", "long.csv"), kSaved));
 }
 
 // The size measure is formed in 64 bits: a product past 2^31 still asks.
