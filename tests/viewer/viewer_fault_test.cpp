@@ -164,6 +164,32 @@ TEST_F(ViewerSaveFailure, WriteFailureKeepsTheExistingTarget) {
 }
 #endif
 
+#ifdef _WIN32
+// A swap that moved the old drawing aside, after which neither file can take the target's name:
+// the status bar and the error stream name where each one is.
+TEST_F(ViewerSaveFailure, FilesLeftBesideTheTargetAreNamed) {
+  writeFile("grid.csv", bigGrid());
+  writeFile("grid.dxf", "the drawing saved last week\r\n");
+  start("grid.csv");
+  recording().events.clear();
+  const ReplacePlay neither{ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, true, ~0u, 0};
+  playReplaceOutcome(&neither);
+  save("grid.dxf");
+  playReplaceOutcome(nullptr);
+  std::string newFile, oldFile;
+  for (const std::string& name : folderEntries()) {
+    if (name.ends_with(".tmp")) newFile = name;
+    if (name.ends_with(".old")) oldFile = name;
+  }
+  ASSERT_FALSE(newFile.empty() || oldFile.empty());
+  // Named as the target was: here relative to the working folder.
+  const std::string failed = "書込みエラー: " + systemErrorText(ERROR_INVALID_PARAMETER) + " 保存した内容は " + newFile +
+                             " に、元のファイルは " + oldFile + " にあります。";
+  EXPECT_THAT(events(), ElementsAre(kSaveDialog, "status " + failed, "stderr " + failed + "\n"));
+  EXPECT_EQ(readFile(oldFile), "the drawing saved last week\r\n");
+}
+#endif
+
 // A grid whose table could never be held: 5,000,001 columns by 5,000,002 rows of doubles.
 class ViewerOutOfMemory : public ViewerFlowTest {
  protected:
